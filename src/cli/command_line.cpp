@@ -1,0 +1,183 @@
+#include "cli/command_line.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "messages.h"
+
+namespace brenvik {
+
+namespace {
+
+constexpr char usage_synopsis[] =
+    "\r\nOSI BrenVik V1.1\r\nUsage: %7s\t[-text | -w<version>]\r\n"
+    "\t\t[-skip <bytes>] [-l <hex>]  [--] [file list]\r\n\t\t[-k[<version>]]\r\n";
+constexpr char usage_options[] =
+    "\r\n   -h -help\tOutput this help screen here\r\n"
+    "   -skip <n>\tSkip <n> HEX bytes in the beginning of input file.\r\n"
+    "   -t -text\tForce text mode\r\n"
+    "   -w<version>\ttokenize/detokenize using keywords of specified BASIC version.\r\n"
+    "   -k<version>\tlist all keywords for the specified BASIC version\r\n"
+    "   -k\t\tlist all BASIC versions available.\r\n"
+    "   -l\t\tSpecify load address for program (in hex, no loading chars!).\r\n"
+    "   -o<name>\tSpecify the output file name\r\n"
+    "   -f\t\tForce overwrite output file\r\n";
+// The numbers here are those of the versions list, not row indexes.
+constexpr char usage_versions[] =
+    "\r\n\tVersions:\r\n"
+    "\t0  OSI BASIC In ROM (Basic starts $ $0300)\r\n"
+    "\t1  OSI OS65D V3.3  disk BASIC for 5.25 inch (Basic starts @ $3A7E)\r\n"
+    "\t2  OSI OS65D V3.2  disk PlotBASIC 5.25 inch (Basic starts @ $3A7E)\r\n"
+    "\t3  OSI OS65D V3.1  disk BASIC for 5.25 inch (Basic starts @ $327E)\r\n"
+    "\t4  OSI OS65D V3.1  disk BASIC for 8 inch    (Basic starts @ $317E)\r\n"
+    "\t5  OSI OS65U V1.42 disk BASIC for 8 inch    (Basic starts @ $6000)\r\n"
+    "\t6  OSI OS65U V1.44 disk BASIC for 8 inch    (Basic starts @ $6000)\r\n\r\n";
+constexpr char usage_examples[] =
+    "\tUsage examples:\r\n"
+    "\tbrenvik  -o outputfile.bas inputfile.tok\r\n"
+    "\t\tConvert inputfile.tok to a text file in outputfile.bas,\r\n"
+    "\tbrenvik  -t -o outputfile.tok  inputfile.bas\r\n"
+    "\t\tConvert inputfile.bas to a tokenized file in outputfile.tok\r\n\r\n";
+
+void print_usage(FILE* err, const std::string& program_name) {
+  std::fprintf(err, usage_synopsis, program_name.c_str());
+  std::fputs(usage_options, err);
+  std::fputs(usage_versions, err);
+  std::fputs(usage_examples, err);
+}
+
+// Reads a hexadecimal value: optional white space, sign and 0x, then at least one digit;
+// the rest of the text is ignored. The value is taken as a 32-bit number, of which the
+// caller keeps the low 16 bits.
+std::optional<uint32_t> read_hex(const char* text) {
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(text, &end, 16);
+  if (end == text) return std::nullopt;
+  return static_cast<uint32_t>(value);
+}
+
+// Reads a decimal number as the standard conversion to int does: no digits give 0.
+int read_decimal(const char* text) {
+  return static_cast<int>(std::strtol(text, nullptr, 10));
+}
+
+std::string name_after_backslash(const char* invocation) {
+  const std::string_view name = invocation != nullptr ? invocation : "";
+  const std::size_t slash = name.rfind('\\');
+  return std::string(slash == std::string_view::npos ? name : name.substr(slash + 1));
+}
+
+bool starts_with(const char* text, std::string_view prefix) {
+  return std::string_view(text).starts_with(prefix);
+}
+
+parse_result stop(int status) {
+  return parse_result{false, status, {}};
+}
+
+// Ends the run after a listing; a listing that could not be written is a failure.
+parse_result stop_after_listing(const std::string& program_name, FILE* out, FILE* err) {
+  if (std::fflush(out) != 0 || std::ferror(out) != 0) {
+    report(err, message::write_error, program_name.c_str(), message::standard_output);
+    return stop(exit_failure);
+  }
+  return stop(exit_success);
+}
+
+}  // namespace
+
+parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FILE* err) {
+  parse_result result;
+  run_options& options = result.options;
+  options.program_name = name_after_backslash(argc > 0 ? argv[0] : nullptr);
+  std::optional<uint32_t> given_load_address;
+
+  int i = 1;
+  for (; i < argc; ++i) {
+    const char* arg = argv[i];
+    const std::string_view option = arg;
+    const bool has_value = i + 1 < argc;
+    if (!option.starts_with('-')) break;
+    if (option == "--") {
+      ++i;
+      break;
+    }
+    if (option == "-l" && has_value) {
+      if (auto value = read_hex(argv[i + 1])) {
+        given_load_address = value;
+        ++i;
+        continue;
+      }
+    }
+    if (option == "-f") {
+      options.force_overwrite = true;
+      continue;
+    }
+    if (option == "-o") {
+      if (has_value) {
+        options.output_name = argv[++i];
+        continue;
+      }
+      // Without a name, "-o" goes on to the tests below and ends as an unknown command.
+      std::fputs(message::output_name_missing, err);
+    }
+    if (option == "-skip" || option == "-offset") {
+      const auto value = has_value ? read_hex(argv[i + 1]) : std::nullopt;
+      if (!value) {
+        print_usage(err, options.program_name);
+        return stop(exit_failure);
+      }
+      options.skip_count = static_cast<int16_t>(static_cast<uint16_t>(*value));
+      ++i;
+      continue;
+    }
+    if (option == "-text" || option == "-t") {
+      options.text_mode = true;
+      continue;
+    }
+    if (option.size() >= 2 && (option[1] == 'h' || option[1] == 'H')) {
+      std::fputs(message::banner, err);
+      print_usage(err, options.program_name);
+      return stop(exit_failure);
+    }
+    if (starts_with(arg, "-w")) {
+      options.version = read_decimal(arg + 2);
+      if (!is_version(options.version)) {
+        std::fputs(message::invalid_version, err);
+        print_usage(err, options.program_name);
+        return stop(exit_failure);
+      }
+      continue;
+    }
+    if (starts_with(arg, "-k")) {
+      if (arg[2] != '\0') {
+        list_keywords(read_decimal(arg + 2), out, err);
+      } else {
+        list_versions(err);
+      }
+      return stop_after_listing(options.program_name, out, err);
+    }
+    report(err, message::unknown_command, arg);
+    print_usage(err, options.program_name);
+    return stop(exit_failure);
+  }
+  options.inputs.assign(argv + i, argv + argc);
+
+  // A load address of 0 (or none given) means the chosen version's own.
+  const uint16_t default_address =
+      version_table[static_cast<std::size_t>(is_version(options.version) ? options.version : 0)]
+          .load_address;
+  if (!given_load_address) {
+    options.load_address = default_address;
+  } else {
+    options.load_address = static_cast<uint16_t>(*given_load_address);
+    if (options.load_address == 0 && is_version(options.version)) {
+      options.load_address = default_address;
+    }
+  }
+  result.run = true;
+  return result;
+}
+
+}  // namespace brenvik

@@ -1,0 +1,41 @@
+// The command line: options into `run_options`, the usage text, and the `-k` listings.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+
+namespace brenvik {
+
+struct run_options {
+  std::string program_name;   // invocation name after its last backslash
+  int version = no_version;   // row of version_table, or -1
+  uint16_t load_address = 0;  // where text mode places the program area
+  int16_t skip_count = 0;     // bytes to discard from the first input; <= 0 skips nothing
+  bool text_mode = false;     // -t: tokenize a listing instead of listing an image
+  bool force_overwrite = false;
+  std::optional<std::string> output_name;
+  std::vector<std::string> inputs;  // empty: standard input
+};
+
+// What parsing decided: run the conversion with `options`, or end with `exit_status`
+// after the usage text, an error message or a listing has been written.
+struct parse_result {
+  bool run = false;
+  int exit_status = 0;
+  run_options options;
+};
+
+// Reads the argument vector (argv[0] is the invocation name). Options are tested in a fixed
+// order; the first argument that does not begin with '-', or everything after "--", starts
+// the inputs. Usage and messages go to `err`; `-k<version>` writes the keyword list to `out`.
+// Hexadecimal values (-l, -skip) read as strtoul does in base 16 and keep their low 16 bits;
+// version numbers read as the standard decimal conversion does. Settles the default load
+// address: the chosen version's (row 0's when none) unless -l gave a non-zero one.
+parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FILE* err);
+
+}  // namespace brenvik

@@ -1,0 +1,38 @@
+// The tokenized program image: a byte-for-byte copy of a BASIC program area as the machine
+// holds it in memory, starting at the version's load address.
+//
+//   lead byte 00 (at the load address)
+//   line records, the first at load address + 1:
+//     link        2 bytes, little-endian: memory address of the next record
+//     line number 2 bytes, little-endian
+//     text        n bytes: 01-7F characters, 80-FF token codes
+//     terminator  00
+//   end marker 00 00 (a link of zero)
+//
+// A record of n text bytes at address A links to A + n + 5. Addresses wrap modulo 65536.
+#pragma once
+
+#include <cstdint>
+
+namespace brenvik::image {
+
+inline constexpr unsigned char lead_byte = 0x00;
+inline constexpr unsigned char terminator = 0x00;
+inline constexpr unsigned end_link = 0;  // the link value of the end marker
+
+// Link, line number and terminator around the text of a record.
+inline constexpr unsigned record_overhead = 5;
+
+// A record's link must lie within this many bytes above the record's own address; the
+// reader rejects any other link, which limits a record's text to max_text_bytes.
+inline constexpr unsigned link_window = 255;
+inline constexpr unsigned max_text_bytes = link_window - record_overhead;
+
+constexpr unsigned char low_byte(unsigned value) {
+  return static_cast<unsigned char>(value);
+}
+constexpr unsigned char high_byte(unsigned value) {
+  return static_cast<unsigned char>(value >> 8);
+}
+
+}  // namespace brenvik::image

@@ -1,0 +1,9 @@
+// Entry point: parse the command line, then convert the inputs it names.
+#include <cstdio>
+
+#include "cli/command_line.h"
+
+int main(int argc, char** argv) {
+  const brenvik::parse_result parsed = brenvik::parse_command_line(argc, argv, stdout, stderr);
+  return parsed.exit_status;
+}
