@@ -1,0 +1,235 @@
+#include "tokenize/tokenizer.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "image/decoder.h"
+#include "images.h"
+#include "memory_streams.h"
+
+namespace brenvik {
+namespace {
+
+using testing::bytes;
+using testing::image_of;
+using testing::memory_input;
+using testing::memory_output;
+
+struct tokenized {
+  int result;
+  std::string image;
+  std::string err;
+};
+
+tokenized tokenize(const std::string& text, int version, unsigned load_address) {
+  memory_input in(text);
+  memory_output out, err;
+  const int result = tokenize_text(in.file(), out.file(), err.file(), version,
+                                   static_cast<uint16_t>(load_address));
+  return {result, out.bytes(), err.bytes()};
+}
+
+struct row {
+  const char* what;
+  std::string text;
+  int version;
+  unsigned load_address;
+  std::string image;
+};
+
+void check(const row& r) {
+  const tokenized t = tokenize(r.text, r.version, r.load_address);
+  EXPECT_EQ(t.result, 0) << r.what;
+  EXPECT_EQ(t.image, r.image) << r.what;
+  EXPECT_EQ(t.err, "") << r.what;
+}
+
+TEST(tokenizer, lines_become_records) {
+  const row rows[] = {
+      {"one line", "10 END\r\n", 0, 0x300, bytes({0, 0x07, 0x03, 0x0A, 0, 0x80, 0, 0, 0})},
+      {"strings and REM keep keywords as letters",
+       "10 PRINT \"PRINT\":REM PRINT\r\n20 DATA 1,FOR,2\r\nGOTO 10\r\n", 0, 0x300,
+       bytes({0x00, 0x17, 0x03, 0x0A, 0x00, 0x97, 0x20, 0x22, 0x50, 0x52, 0x49, 0x4E,
+              0x54, 0x22, 0x3A, 0x8E, 0x20, 0x50, 0x52, 0x49, 0x4E, 0x54, 0x00, 0x25,
+              0x03, 0x14, 0x00, 0x83, 0x20, 0x31, 0x2C, 0x46, 0x4F, 0x52, 0x2C, 0x32,
+              0x00, 0x2E, 0x03, 0x16, 0x00, 0x88, 0x20, 0x31, 0x30, 0x00, 0x00, 0x00})},
+      {"abbreviations", "10 Pr\r\n20 Ta\r\n30 print\r\n", 0, 0x300,
+       image_of(0x300, {{10, "\x97"}, {20, "\x9C"}, {30, "print"}})},
+      {"no version, no keywords", "10 Pr\r\n20 Ta\r\n30 print\r\n", -1, 0x300,
+       image_of(0x300, {{10, "Pr"}, {20, "Ta"}, {30, "print"}})},
+      {"numbering on by 2; a bare number sets the next", "PRINT\r\nPRINT\r\n100\r\nEND\r\n", 0,
+       0x300, image_of(0x300, {{10, "\x97"}, {12, "\x97"}, {100, "\x80"}})},
+      {"operators", "10 A=B<=C", 0, 0x300,
+       image_of(0x300, {{10,
+                         "A\xAB"
+                         "B\xAC\xAB"
+                         "C"}})},
+      {"load address of row 5", "10 PRINT", 5, 0x6000, image_of(0x6000, {{10, "\x97"}})},
+      {"empty input", "", 3, 0x327E, bytes({0, 0, 0})},
+      {"blank lines write nothing", "\r\n  \r\n\t\n", 0, 0x300, bytes({0, 0, 0})},
+      {"white space before the text is dropped, after it kept", "   10 \t PRINT  \r\n", 0, 0x300,
+       image_of(0x300, {{10, "\x97  "}})},
+      {"high bytes are copied", "10 \x80\xFF\r\n", -1, 0x300, image_of(0x300, {{10, "\x80\xFF"}})},
+      {"links wrap at $FFFF", "1 AB\r\n2 C\r\n", -1, 0xFFF8,
+       bytes({0, 0x00, 0x00, 0x01, 0x00, 0x41, 0x42, 0x00, 0x06, 0x00, 0x02, 0x00, 0x43, 0x00, 0x00,
+              0x00})},
+  };
+  for (const row& r : rows)
+    check(r);
+}
+
+TEST(tokenizer, line_numbers_read_as_decimal_modulo_65536) {
+  const row rows[] = {
+      {"negative", "-5 END", 0, 0x300, image_of(0x300, {{65531, "\x80"}})},
+      {"plus sign", "+7 A", -1, 0x300, image_of(0x300, {{7, "A"}})},
+      {"above 65535", "65538 A", -1, 0x300, image_of(0x300, {{2, "A"}})},
+      {"very long", "123456789012345678901234567890 A", -1, 0x300, image_of(0x300, {{2770, "A"}})},
+      {"sign without digits is text", "- A", 0, 0x300, image_of(0x300, {{10, "\xA4 A"}})},
+      {"number runs into the text", "20PRINT", 0, 0x300, image_of(0x300, {{20, "\x97"}})},
+      {"numbering wraps", "65535 A\r\nB", -1, 0x300, image_of(0x300, {{65535, "A"}, {1, "B"}})},
+  };
+  for (const row& r : rows)
+    check(r);
+}
+
+TEST(tokenizer, line_ends_and_long_lines) {
+  std::string long_line = "10 ";
+  for (int i = 0; i < 60; ++i)
+    long_line += "PRINT";
+  const row rows[] = {
+      {"CR alone", "10 A\r20 B\r30 C\r", -1, 0x300,
+       image_of(0x300, {{10, "A"}, {20, "B"}, {30, "C"}})},
+      {"LF alone, no end on the last line", "10 A\n20 B", -1, 0x300,
+       image_of(0x300, {{10, "A"}, {20, "B"}})},
+      {"CR CR LF", "10 A\r\r\n20 B\r\r\n", -1, 0x300, image_of(0x300, {{10, "A"}, {20, "B"}})},
+      {"LF CR is two ends", "10 A\n\r20 B", -1, 0x300, image_of(0x300, {{10, "A"}, {20, "B"}})},
+      {"cassette padding", std::string("10 A\r\0\0\0\n20 B\r\0\0\0\n", 18), -1, 0x300,
+       image_of(0x300, {{10, "A"}, {20, "B"}})},
+      {"a zero byte ends the text", std::string("10 A\0B\r\n20 C", 12), -1, 0x300,
+       image_of(0x300, {{10, "A"}, {20, "C"}})},
+      {"300 characters, 60 tokens", long_line, 0, 0x300,
+       image_of(0x300, {{10, std::string(60, '\x97')}})},
+      {"250 bytes fit", "10 " + std::string(250, 'A'), -1, 0x300,
+       image_of(0x300, {{10, std::string(250, 'A')}})},
+  };
+  for (const row& r : rows)
+    check(r);
+}
+
+TEST(tokenizer, a_line_too_long_for_a_record_ends_the_image) {
+  const tokenized t = tokenize("10 A\r\n20 " + std::string(251, 'B') + "\r\n30 C\r\n", -1, 0x300);
+  EXPECT_EQ(t.result, -1);
+  EXPECT_EQ(t.image, image_of(0x300, {{10, "A"}}));
+  EXPECT_EQ(t.err, "Line 20 is too long (251 bytes tokenized, at most 250)\r\n");
+
+  const tokenized unnumbered = tokenize("-2 A\r\n" + std::string(4000, 'C'), -1, 0x300);
+  EXPECT_EQ(unnumbered.result, -1);
+  EXPECT_EQ(unnumbered.err, "Line 0 is too long (4000 bytes tokenized, at most 250)\r\n");
+}
+
+TEST(tokenizer, literal_text_after_rem_and_data) {
+  const row rows[] = {
+      {"REM to the end of the line", "10 REM A:PRINT\r\n20 PRINT", 0, 0x300,
+       image_of(0x300, {{10, "\x8E A:PRINT"}, {20, "\x97"}})},
+      {"abbreviated REM", "10 REm PRINT", 0, 0x300, image_of(0x300, {{10, "\x8E PRINT"}})},
+      {"DATA to the end of the line", "20 DATA 1,FOR,2", 0, 0x300,
+       image_of(0x300, {{20, "\x83 1,FOR,2"}})},
+      {"DATA ends at a colon", "150 DATA 1,2,3:GOTO 200", 0, 0x300,
+       image_of(0x300, {{150, "\x83 1,2,3:\x88 200"}})},
+      {"but not at a colon in a string", "20 DATA 1,\"A:B\":PRINT", 0, 0x300,
+       image_of(0x300, {{20, "\x83 1,\"A:B\":\x97"}})},
+      {"abbreviated DATA", "20 Da1:Pr", 0, 0x300,
+       image_of(0x300, {{20,
+                         "\x83"
+                         "1:\x97"}})},
+      {"DATA after DATA", "1 DATA A:DATA TO:TO", 0, 0x300,
+       image_of(0x300, {{1, "\x83 A:\x83 TO:\x9D"}})},
+      {"a quote toggles after REM too", "10 REM \"\r\n20 PRINT", 0, 0x300,
+       image_of(0x300, {{10, "\x8E \""}, {20, "\x97"}})},
+      {"an open string ends with its line", "10 PRINT \"A\r\n20 PRINT", 0, 0x300,
+       image_of(0x300, {{10, "\x97 \"A"}, {20, "\x97"}})},
+  };
+  for (const row& r : rows)
+    check(r);
+}
+
+// Programs of every version, written as the machine lists them (keywords in full, names in
+// capitals, anything inside strings and after REM): tokenizing one at the version's load
+// address and listing the image gives back the text, and the image says where it belongs.
+// List C's placeholder "xxx" is left out: its lower-case x makes "E" + "xxx" read as an
+// abbreviation of EXIT.
+TEST(tokenizer, listing_a_tokenized_program_gives_back_its_text) {
+  std::mt19937 random(7);
+  const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+  const std::string punctuation = " ,;:()$0123456789.";
+  for (int version = 0; version < version_count; ++version) {
+    const version_entry& entry = version_table[static_cast<std::size_t>(version)];
+    int first_row_at_address = version;
+    while (first_row_at_address > 0 &&
+           version_table[static_cast<std::size_t>(first_row_at_address - 1)].load_address ==
+               entry.load_address) {
+      --first_row_at_address;
+    }
+    for (int program = 0; program < 100; ++program) {
+      std::string text;
+      auto number = static_cast<unsigned>(pick(100));
+      const std::size_t lines = 1 + pick(30);
+      for (std::size_t l = 0; l < lines; ++l) {
+        number += 1 + static_cast<unsigned>(pick(1000));
+        std::string line;
+        while (line.size() < 100) {
+          switch (pick(5)) {
+            case 0:
+              if (const auto keyword = entry.keywords[pick(entry.keywords.size())];
+                  keyword != "xxx") {
+                line += keyword;
+              }
+              break;
+            case 1:
+              line += static_cast<char>('A' + pick(26));
+              break;
+            case 2:
+              line += punctuation[pick(punctuation.size())];
+              break;
+            case 3: {
+              std::string quoted;
+              for (std::size_t n = pick(10); n > 0; --n)
+                quoted += static_cast<char>(' ' + pick(95));
+              std::erase(quoted, '"');
+              line += '"' + quoted + '"';
+              break;
+            }
+            default:
+              line += ' ';
+          }
+        }
+        const std::size_t start = line.find_first_not_of(' ');
+        if (start == std::string::npos) continue;
+        text += std::to_string(number % 65536) + " " + line.substr(start) + "\r\n";
+      }
+      const tokenized t = tokenize(text, version, entry.load_address);
+      ASSERT_EQ(t.result, 0) << text;
+
+      memory_input image(t.image);
+      memory_output listing, messages;
+      EXPECT_EQ(decode_image(image.file(), listing.file(), messages.file(), version), 0);
+      ASSERT_EQ(listing.bytes(), text) << "row " << version;
+      EXPECT_EQ(messages.bytes(), "");
+
+      memory_input again(t.image);
+      memory_output detected_listing, detected;
+      EXPECT_EQ(decode_image(again.file(), detected_listing.file(), detected.file(), -1), 0);
+      EXPECT_EQ(detected.bytes(),
+                std::string("BASIC version not specified, so I chose ") +
+                    version_table[static_cast<std::size_t>(first_row_at_address)].name + "\r\n")
+          << "row " << version;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace brenvik
