@@ -2,8 +2,10 @@
 #include <cstdio>
 
 #include "cli/command_line.h"
+#include "cli/conversion_run.h"
 
 int main(int argc, char** argv) {
   const brenvik::parse_result parsed = brenvik::parse_command_line(argc, argv, stdout, stderr);
-  return parsed.exit_status;
+  if (!parsed.run) return parsed.exit_status;
+  return brenvik::convert_inputs(parsed.options, stdin, stdout, stderr);
 }

@@ -18,24 +18,47 @@ TEST(matcher, first_match_in_token_code_order) {
     int length;  // -1: left untouched
   };
   const row rows[] = {
-      {"PRINT", 0, 0x97, 5},   {"Pr", 0, 0x97, 2},  // POKE comes first but O and r are no case pair
-      {"PRint", 0, 0x97, 3},                        // i is the other case of I; "nt" stays text
-      {"print", 0, 0, -1},                          // the first character must agree exactly
-      {"Re", 0, 0x86, 2},                           // READ, the first R-E keyword
-      {"REm", 0, 0x8E, 3},  // READ, RESTORE and RETURN fail at the third character
-      {"Ta", 0, 0x9C, 2},   // TAB(
-      {"TO", 0, 0x9D, 2},      {"TOTAL", 0, 0x9D, 2},  {"Da", 0, 0x83, 2},   {"FORM", 0, 0x81, 3},
-      {"SCORE", 0, 0, -1},     {"CORE", 0, 0, -1},     {"ORE", 0, 0xA9, 2},  {"GOTO10", 0, 0x88, 4},
-      {"Go", 0, 0x88, 2},                          // GOTO precedes GOSUB
-      {"GOs", 0, 0x8C, 3},     {"NEX", 0, 0, -1},  // the text ends inside NEXT
-      {"NEXT", 0, 0x82, 4},    {"+", 0, 0xA3, 1},      {"<=", 0, 0xAC, 1},   {"=<", 0, 0xAB, 1},
+      {"PRINT", 0, 0x97, 5},
+      {"Pr", 0, 0x97, 2},     // POKE comes first but O and r are no case pair
+      {"PRint", 0, 0x97, 3},  // i is the other case of I; "nt" stays text
+      {"print", 0, 0, -1},    // the first character must agree exactly
+      {"Re", 0, 0x86, 2},     // READ, the first R-E keyword
+      {"REm", 0, 0x8E, 3},    // READ, RESTORE and RETURN fail at the third character
+      {"Ta", 0, 0x9C, 2},     // TAB(
+      {"TO", 0, 0x9D, 2},
+      {"TOTAL", 0, 0x9D, 2},
+      {"Da", 0, 0x83, 2},
+      {"FORM", 0, 0x81, 3},
+      {"SCORE", 0, 0, -1},
+      {"CORE", 0, 0, -1},
+      {"ORE", 0, 0xA9, 2},
+      {"GOTO10", 0, 0x88, 4},
+      {"Go", 0, 0x88, 2},  // GOTO precedes GOSUB
+      {"GOs", 0, 0x8C, 3},
+      {"NEX", 0, 0, -1},  // the text ends inside NEXT
+      {"NEXT", 0, 0x82, 4},
+      {"+", 0, 0xA3, 1},
+      {"<=", 0, 0xAC, 1},
+      {"=<", 0, 0xAB, 1},
       {"TAB\b", 0, 0x9C, 4},  // 08 is the other "case" of '(' by the 0x20 rule
-      {"STR\x04", 0, 0xBD, 4}, {"ATN(X)", 0, 0xBA, 3}, {"ATN(X)", 2, 0, -1},  // list C holds xxx at
-                                                                              // BA
-      {"xxx", 2, 0xBA, 3},     {"xX", 2, 0xBA, 2},     {"xxx", 0, 0, -1},    {"INDEX<", 5, 0x9B, 6},
-      {"INDEX(", 5, 0xC7, 5},  {"INDEX<", 6, 0xC6, 5}, {"OPEN", 5, 0x9C, 4}, {"OPEN", 6, 0x9B, 4},
-      {"PLOT", 1, 0x92, 4},    {"PLOT", 0, 0, -1},     {"END", -1, 0, -1},   {"END", 7, 0, -1},
-      {"", 0, 0, -1},          {"1", 0, 0, -1},
+      {"STR\x04", 0, 0xBD, 4},
+      {"ATN(X)", 0, 0xBA, 3},
+      {"ATN(X)", 2, 0, -1},  // list C holds xxx at
+                             // BA
+      {"xxx", 2, 0xBA, 3},
+      {"xX", 2, 0xBA, 2},
+      {"xxx", 0, 0, -1},
+      {"INDEX<", 5, 0x9B, 6},
+      {"INDEX(", 5, 0xC7, 5},
+      {"INDEX<", 6, 0xC6, 5},
+      {"OPEN", 5, 0x9C, 4},
+      {"OPEN", 6, 0x9B, 4},
+      {"PLOT", 1, 0x92, 4},
+      {"PLOT", 0, 0, -1},
+      {"END", -1, 0, -1},
+      {"END", 7, 0, -1},
+      {"", 0, 0, -1},
+      {"1", 0, 0, -1},
   };
   for (const row& r : rows) {
     int length = -1;

@@ -1,0 +1,274 @@
+// The built binary converting files: inputs, output, overwrite guard, skip, failures.
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "catalogue/catalogue.h"
+#include "images.h"
+#include "memory_streams.h"
+#include "process.h"
+
+namespace brenvik {
+namespace {
+
+using namespace testing;
+
+const std::string end_image = bytes({0x00, 0x07, 0x03, 0x0A, 0x00, 0x80, 0x00, 0x00, 0x00});
+const std::string print_image = image_of(0x300, {{20, "\x97 1"}, {30, "\x80"}});
+const std::string chose_rom =
+    "BASIC version not specified, so I chose OSI BASIC In ROM (C1/C2/C4)\r\n";
+
+class conversion_run_e2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    write_file(dir / "a.tok", end_image);
+    write_file(dir / "b.tok", print_image);
+  }
+  run_result run(const std::vector<std::string>& args, const run_setup& setup = {}) {
+    return run_brenvik(dir, args, setup);
+  }
+  std::string file(const std::string& name) { return read_file(dir / name); }
+
+  scratch_dir dir;
+};
+
+TEST_F(conversion_run_e2e, lists_files_in_turn_or_standard_input) {
+  const run_result one = run({"a.tok"});
+  EXPECT_EQ(one.status, 0);
+  EXPECT_EQ(one.out, "10 END\r\n");
+  EXPECT_EQ(one.err, chose_rom);
+
+  run_setup piped;
+  piped.stdin_bytes = end_image;
+  const run_result from_stdin = run({"-w0"}, piped);
+  EXPECT_EQ(from_stdin.status, 0);
+  EXPECT_EQ(from_stdin.out, "10 END\r\n");
+  EXPECT_EQ(from_stdin.err, "");
+
+  const run_result both = run({"-w0", "a.tok", "b.tok", "a.tok"});
+  EXPECT_EQ(both.status, 0);
+  EXPECT_EQ(both.out, "10 END\r\n20 PRINT 1\r\n30 END\r\n10 END\r\n");
+}
+
+TEST_F(conversion_run_e2e, skip_discards_bytes_of_the_first_input_only) {
+  write_file(dir / "raw.dat", std::string(128, '\x55') + end_image);
+  write_file(dir / "hdr.tok", "\x7F\x32" + end_image);
+  struct row {
+    std::vector<std::string> args;
+    std::string out;
+  };
+  const row rows[] = {
+      {{"-w0", "-skip", "80", "raw.dat"}, "10 END\r\n"},
+      {{"-w0", "-skip", "0", "a.tok"}, "10 END\r\n"},
+      {{"-w0", "-skip", "FFFF", "a.tok"}, "10 END\r\n"},
+      {{"-w0", "-skip", "8000", "a.tok"}, "10 END\r\n"},
+      {{"-w0", "-skip", "2", "hdr.tok", "a.tok"}, "10 END\r\n10 END\r\n"},
+      {{"-w0", "-offset", "7FFF", "a.tok"}, ""},  // running out while skipping is no error
+  };
+  for (const row& r : rows) {
+    const run_result result = run(r.args);
+    EXPECT_EQ(result.status, 0) << r.args[2];
+    EXPECT_EQ(result.out, r.out) << r.args[2];
+    EXPECT_EQ(result.err, "") << r.args[2];
+  }
+}
+
+TEST_F(conversion_run_e2e, output_file_and_overwrite_guard) {
+  const run_result created = run({"-w0", "-o", "out.bas", "a.tok"});
+  EXPECT_EQ(created.status, 0);
+  EXPECT_EQ(created.out, "");
+  EXPECT_EQ(file("out.bas"), "10 END\r\n");
+
+  const run_result refused = run({"-w0", "-o", "out.bas", "b.tok"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "Output file out.bas exists! Use -f to force overwrite.\r\n");
+  EXPECT_EQ(file("out.bas"), "10 END\r\n");
+
+  const run_result forced = run({"-w0", "-f", "-o", "out.bas", "b.tok"});
+  EXPECT_EQ(forced.status, 0);
+  EXPECT_EQ(file("out.bas"), "20 PRINT 1\r\n30 END\r\n");
+
+  // The output is opened afresh for each input.
+  const run_result last_wins = run({"-w0", "-f", "-o", "out.bas", "b.tok", "a.tok"});
+  EXPECT_EQ(last_wins.status, 0);
+  EXPECT_EQ(file("out.bas"), "10 END\r\n");
+
+  const run_result second_refused = run({"-w0", "-o", "new.bas", "b.tok", "a.tok"});
+  EXPECT_EQ(second_refused.status, 1);
+  EXPECT_EQ(second_refused.err, "Output file new.bas exists! Use -f to force overwrite.\r\n");
+  EXPECT_EQ(file("new.bas"), "20 PRINT 1\r\n30 END\r\n");
+
+  const run_result cannot_create = run({"-o", "no/such/dir.bas", "a.tok"});
+  EXPECT_EQ(cannot_create.status, 1);
+  EXPECT_EQ(cannot_create.err, "\r\nbrenvik: Can't open output file no/such/dir.bas\r\n");
+}
+
+TEST_F(conversion_run_e2e, inputs_that_cannot_be_opened_or_read) {
+  run_setup named;
+  named.argv0 = "C:\\bin\\bv.exe";
+  const run_result missing = run({"-w0", "a.tok", "missing.tok", "b.tok"}, named);
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "10 END\r\n");
+  EXPECT_EQ(missing.err, "\r\nbv.exe: Can't open file missing.tok\r\n");
+
+  std::filesystem::create_directory(dir / "folder");
+  const run_result folder = run({"folder"});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_EQ(folder.err, "\r\nbrenvik: Can't open file folder\r\n");
+
+  run_setup folder_as_stdin;
+  folder_as_stdin.stdin_path = (dir / "folder").string();
+  const run_result stdin_folder = run({}, folder_as_stdin);
+  EXPECT_EQ(stdin_folder.status, 1);
+  EXPECT_EQ(stdin_folder.err, "\r\nbrenvik: Error reading standard input\r\n");
+
+  // Reading a process's own memory from address 0 fails with an I/O error.
+  const run_result unreadable = run({"-t", "/proc/self/mem"});
+  EXPECT_EQ(unreadable.status, 1);
+  EXPECT_EQ(unreadable.err, "\r\nbrenvik: Error reading /proc/self/mem\r\n");
+}
+
+TEST_F(conversion_run_e2e, an_output_that_is_an_input_is_refused) {
+  std::filesystem::create_hard_link(dir / "b.tok", dir / "b-link.tok");
+  std::filesystem::create_symlink("b.tok", dir / "b-symlink.tok");
+  struct row {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const row rows[] = {
+      {{"-f", "-o", "b.tok", "b.tok"}, "\r\nbrenvik: Output file b.tok is also an input\r\n"},
+      {{"-f", "-o", "b-link.tok", "a.tok", "b.tok"},
+       "\r\nbrenvik: Output file b-link.tok is also an input\r\n"},
+      {{"-f", "-o", "./b-symlink.tok", "a.tok", "b.tok"},
+       "\r\nbrenvik: Output file ./b-symlink.tok is also an input\r\n"},
+      {{"-o", "b.tok", "b.tok"}, "Output file b.tok exists! Use -f to force overwrite.\r\n"},
+  };
+  for (const row& r : rows) {
+    const run_result result = run(r.args);
+    EXPECT_EQ(result.status, 1) << r.args[2];
+    EXPECT_EQ(result.err, r.err) << r.args[2];
+    EXPECT_EQ(file("b.tok"), print_image) << r.args[2];
+  }
+
+  run_setup from_b;
+  from_b.stdin_path = (dir / "b.tok").string();
+  const run_result stdin_is_output = run({"-f", "-o", "b.tok"}, from_b);
+  EXPECT_EQ(stdin_is_output.status, 1);
+  EXPECT_EQ(stdin_is_output.err, "\r\nbrenvik: Output file b.tok is also an input\r\n");
+  EXPECT_EQ(file("b.tok"), print_image);
+}
+
+TEST_F(conversion_run_e2e, write_failures_are_failures) {
+  const run_result full_file = run({"-w0", "-f", "-o", "/dev/full", "a.tok"});
+  EXPECT_EQ(full_file.status, 1);
+  EXPECT_EQ(full_file.err, "\r\nbrenvik: Error writing /dev/full\r\n");
+
+  run_setup full_stdout;
+  full_stdout.stdout_path = "/dev/full";
+  const run_result full = run({"-w0", "a.tok", "b.tok"}, full_stdout);
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "\r\nbrenvik: Error writing standard output\r\n");
+}
+
+// An existing output that its owner cannot read still exists: without -f it is kept.
+TEST_F(conversion_run_e2e, a_write_only_output_is_not_overwritten) {
+  run_setup setup;
+  if (geteuid() == 0) {
+    const passwd* nobody = getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    setup.run_as = nobody->pw_uid;
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+    std::filesystem::permissions(dir / "a.tok", std::filesystem::perms::all);
+  }
+  write_file(dir / "locked.bas", "keep me");
+  if (setup.run_as) {
+    ASSERT_EQ(chown((dir / "locked.bas").c_str(), *setup.run_as, 0), 0);
+  }
+  std::filesystem::permissions(dir / "locked.bas", std::filesystem::perms::owner_write);
+
+  const run_result result = run({"-w0", "-o", "locked.bas", "a.tok"}, setup);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "Output file locked.bas exists! Use -f to force overwrite.\r\n");
+  std::filesystem::permissions(dir / "locked.bas", std::filesystem::perms::owner_read);
+  EXPECT_EQ(file("locked.bas"), "keep me");
+}
+
+TEST_F(conversion_run_e2e, rejected_inputs_fail_the_run_but_not_the_next_input) {
+  write_file(dir / "bad.tok", bytes({0x00, 0x07, 0x05, 0x0A, 0x00, 0x80, 0x00, 0x00, 0x00}));
+  write_file(dir / "null.tok", bytes({0x07, 0x03, 0x0A, 0x00, 0x80, 0x00, 0x00, 0x00}));
+
+  const run_result undetected = run({"bad.tok", "a.tok"});
+  EXPECT_EQ(undetected.status, 1);
+  EXPECT_EQ(undetected.out, "10 END\r\n");
+  EXPECT_EQ(undetected.err,
+            "Can't detect the BASIC version from line link $0507, use -w<version>\r\n" + chose_rom);
+
+  const run_result outside = run({"-w0", "-o", "out.bas", "bad.tok"});
+  EXPECT_EQ(outside.status, 1);
+  EXPECT_EQ(outside.err, "invalid basic offset encountered $0507\r\n");
+  EXPECT_EQ(file("out.bas"), "");  // created all the same
+
+  const run_result warned = run({"-w0", "null.tok"});
+  EXPECT_EQ(warned.status, 0);
+  EXPECT_EQ(warned.out, "10 END \r\n");
+  EXPECT_EQ(warned.err, "\r\nUnexpected NULL encountered in line 10 (offset 772)\r\n");
+}
+
+TEST_F(conversion_run_e2e, tokenizes_for_the_load_address_of_the_command_line) {
+  write_file(dir / "p.bas", "10 PRINT\r\n");
+  struct row {
+    std::vector<std::string> args;
+    std::string image;
+  };
+  const row rows[] = {
+      {{"-t", "p.bas"}, image_of(0x0300, {{10, "PRINT"}})},
+      {{"-text", "-w0", "p.bas"}, image_of(0x0300, {{10, "\x97"}})},
+      {{"-w5", "-t", "p.bas"}, image_of(0x6000, {{10, "\x97"}})},
+      {{"-w5", "-t", "-l", "0", "p.bas"}, image_of(0x6000, {{10, "\x97"}})},
+      {{"-t", "-l", "0", "p.bas"}, image_of(0x0000, {{10, "PRINT"}})},
+      {{"-w5", "-t", "-l", "3A7E", "p.bas"}, image_of(0x3A7E, {{10, "\x97"}})},
+      {{"-w3", "-t", "-l", "300", "p.bas"}, image_of(0x0300, {{10, "\x97"}})},
+  };
+  for (const row& r : rows) {
+    const run_result result = run(r.args);
+    EXPECT_EQ(result.status, 0) << r.args[1];
+    EXPECT_EQ(result.out, r.image) << r.args[1];
+    EXPECT_EQ(result.err, "") << r.args[1];
+  }
+
+  write_file(dir / "long.bas", "10 A\r\n20 " + std::string(300, 'B') + "\r\n");
+  const run_result too_long = run({"-t", "-w0", "long.bas", "p.bas"});
+  EXPECT_EQ(too_long.status, 1);
+  EXPECT_EQ(too_long.out, image_of(0x300, {{10, "A"}}) + image_of(0x300, {{10, "\x97"}}));
+  EXPECT_EQ(too_long.err, "Line 20 is too long (300 bytes tokenized, at most 250)\r\n");
+}
+
+// A first record that makes the low byte of its link zero ($0400, $3300, $3B00) lists back.
+TEST_F(conversion_run_e2e, images_with_a_zero_first_link_byte_list_back) {
+  struct row {
+    std::string version;
+    std::size_t text_bytes;
+    std::string first_link;
+  };
+  const row rows[] = {{"-w0", 250, bytes({0x00, 0x04})},
+                      {"-w3", 124, bytes({0x00, 0x33})},
+                      {"-w1", 124, bytes({0x00, 0x3B})}};
+  for (const row& r : rows) {
+    const std::string listing = "10 " + std::string(r.text_bytes, 'Q') + "\r\n20 END\r\n";
+    write_file(dir / "q.bas", listing);
+    const run_result tokenized = run({"-t", r.version, "-f", "-o", "q.tok", "q.bas"});
+    ASSERT_EQ(tokenized.status, 0) << r.version;
+    ASSERT_EQ(file("q.tok").substr(1, 2), r.first_link) << r.version;
+    const run_result listed = run({r.version, "q.tok"});
+    EXPECT_EQ(listed.status, 0) << r.version;
+    EXPECT_EQ(listed.out, listing) << r.version;
+    EXPECT_EQ(listed.err, "") << r.version;
+  }
+}
+
+}  // namespace
+}  // namespace brenvik
