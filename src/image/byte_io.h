@@ -41,7 +41,7 @@ class block_reader {
   }
 
  private:
-  static constexpr std::size_t block_size = 64 * 1024;
+  static constexpr std::size_t block_size = std::size_t{64} << 10;
   FILE* in_;
   std::unique_ptr<unsigned char[]> buffer_;
   std::size_t capacity_ = 0;

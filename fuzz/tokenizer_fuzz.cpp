@@ -1,0 +1,25 @@
+// The line tokenizer over arbitrary text: the first byte picks the version (-1 to 6), the
+// next two the load address.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz_streams.h"
+#include "tokenize/tokenizer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size < 3) return 0;
+  const int version = data[0] % 8 - 1;
+  const auto load_address = static_cast<uint16_t>(data[1] | data[2] << 8);
+  brenvik::fuzzing::input_stream text(data + 3, size - 3);
+  brenvik::fuzzing::output_stream image;
+  const int result = brenvik::tokenize_text(text.file(), image.file(), brenvik::fuzzing::discard(),
+                                            version, load_address);
+  // Whatever the text, the image starts with its lead byte and ends with the end marker.
+  const std::string bytes = image.bytes();
+  if (result != 0 && result != -1) __builtin_trap();
+  if (bytes.size() < 3 || bytes[0] != 0 || bytes[bytes.size() - 1] != 0 ||
+      bytes[bytes.size() - 2] != 0) {
+    __builtin_trap();
+  }
+  return 0;
+}
