@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -51,50 +52,56 @@ class block_reader {
 
 // Collects output and writes it to a stream a block at a time. Write errors are left on
 // the stream's error flag for the caller to check after the conversion.
+//
+// Hot loops may write at a cursor of their own: whenever the cursor is past room_limit(),
+// make_room() must be called before writing; up to step_room bytes may be written after
+// each check. The cursor goes back with set_cursor() before any other member is used.
 class block_writer {
  public:
+  static constexpr std::size_t step_room = 16;
+
   explicit block_writer(FILE* out) : out_(out) {}
   block_writer(const block_writer&) = delete;
   block_writer& operator=(const block_writer&) = delete;
   ~block_writer() { flush(); }
 
+  unsigned char* cursor() const { return next_; }
+  void set_cursor(unsigned char* cursor) { next_ = cursor; }
+  const unsigned char* room_limit() const { return std::end(buffer_) - step_room; }
+
+  // Writes out the block up to `cursor` and returns the cursor to write at next.
+  unsigned char* make_room(unsigned char* cursor) {
+    next_ = cursor;
+    flush();
+    return next_;
+  }
+
   void put(unsigned char byte) {
-    if (used_ == sizeof buffer_) flush();
-    buffer_[used_++] = byte;
+    if (next_ == std::end(buffer_)) flush();
+    *next_++ = byte;
   }
 
   void write(std::string_view bytes) {
-    if (bytes.size() > sizeof buffer_ - used_) {
+    if (bytes.size() > static_cast<std::size_t>(std::end(buffer_) - next_)) {
       flush();
       if (bytes.size() > sizeof buffer_) {
         std::fwrite(bytes.data(), 1, bytes.size(), out_);
         return;
       }
     }
-    std::memcpy(buffer_ + used_, bytes.data(), bytes.size());
-    used_ += bytes.size();
-  }
-
-  // Writes `value` in decimal, as "%u" does.
-  void write_number(unsigned value) {
-    char digits[10];
-    std::size_t count = 0;
-    do {
-      digits[sizeof digits - ++count] = static_cast<char>('0' + value % 10);
-      value /= 10;
-    } while (value != 0);
-    write({digits + sizeof digits - count, count});
+    std::memcpy(next_, bytes.data(), bytes.size());
+    next_ += bytes.size();
   }
 
   void flush() {
-    if (used_ > 0) std::fwrite(buffer_, 1, used_, out_);
-    used_ = 0;
+    if (next_ != buffer_) std::fwrite(buffer_, 1, static_cast<std::size_t>(next_ - buffer_), out_);
+    next_ = buffer_;
   }
 
  private:
   FILE* out_;
-  std::size_t used_ = 0;
   unsigned char buffer_[16 * 1024];
+  unsigned char* next_ = buffer_;
 };
 
 }  // namespace brenvik

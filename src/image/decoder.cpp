@@ -1,10 +1,14 @@
 #include "image/decoder.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "catalogue/catalogue.h"
 #include "image/byte_io.h"
@@ -55,7 +59,51 @@ class notes {
   std::string held_;
 };
 
-// One reading of an image, fed a byte at a time from the first byte after the lead bytes.
+// Keyword texts padded to eight bytes, so that one fixed-size copy writes any of them;
+// codes beyond a version's list have length 0 and write nothing.
+struct padded_keyword {
+  std::array<char, 8> text;
+  std::size_t length;
+};
+using padded_list = std::array<padded_keyword, 128>;
+
+constexpr std::array<padded_list, version_count> padded_keywords = [] {
+  std::array<padded_list, version_count> table{};
+  for (std::size_t row = 0; row < version_count; ++row) {
+    const keyword_list keywords = version_table[row].keywords;
+    for (std::size_t position = 0; position < keywords.size(); ++position) {
+      padded_keyword& padded = table[row][position];
+      padded.length = keywords[position].size();
+      for (std::size_t i = 0; i < padded.length; ++i)
+        padded.text[i] = keywords[position][i];
+    }
+  }
+  return table;
+}();
+
+constexpr std::size_t longest_keyword = 7;
+static_assert([] {
+  for (const padded_list& list : padded_keywords)
+    for (const padded_keyword& keyword : list)
+      if (keyword.length > longest_keyword) return false;
+  return true;
+}());
+
+// Writes a line number in decimal at `out` and returns the cursor after it.
+unsigned char* write_decimal(unsigned char* out, unsigned value) {
+  const std::size_t digits = value >= 10000  ? 5
+                             : value >= 1000 ? 4
+                             : value >= 100  ? 3
+                             : value >= 10   ? 2
+                                             : 1;
+  for (std::size_t i = digits; i > 0; --i) {
+    out[i - 1] = static_cast<unsigned char>('0' + value % 10);
+    value /= 10;
+  }
+  return out + digits;
+}
+
+// One reading of an image, from the first byte after the lead bytes.
 //
 // The position counter runs one behind the memory address of the byte being read (for an
 // image with one lead byte at the version's load address). After every byte, when the next
@@ -74,44 +122,111 @@ class program_reader {
 
   bool past_first_link() const { return first_link_passed_; }
 
-  step feed(unsigned byte) {
-    switch (phase_) {
-      case phase::link_low:
-        link_ = byte;
-        phase_ = phase::link_high;
-        break;
-      case phase::link_high:
-        link_ += byte << 8;
-        phase_ = phase::line_low;
-        if (const step checked = check_link(); checked != step::more) return checked;
-        break;
-      case phase::line_low:
-        line_ = byte;
-        phase_ = phase::line_high;
-        break;
-      case phase::line_high:
-        line_ += byte << 8;
-        out_.write_number(line_);
-        out_.put(' ');
-        phase_ = phase::text;
-        break;
-      case phase::text:
-        if (byte >= first_token) {
-          if (byte - first_token < keyword_count_) out_.write(keywords_[byte - first_token]);
-        } else if (byte != image::terminator) {
-          out_.put(static_cast<unsigned char>(byte));
-        } else if (position_ + 2u < link_) {
-          notes_.say(message::unexpected_null, line_, position_);
-          out_.put(' ');
-        } else {
-          out_.write("\r\n");
-          phase_ = phase::link_low;
+  // Reads `bytes` from their start until they run out, the reading ends, or (with
+  // `until_first_link`) the first link has passed its checks. `used` receives the number
+  // of bytes read.
+  step read(std::span<const unsigned char> bytes, std::size_t& used, bool until_first_link) {
+    // The state stays in locals while bytes are read, so that the output bytes written in
+    // between cannot be taken to change it; the members are brought up to date before
+    // anything else looks at them.
+    uint16_t position = position_;
+    unsigned link = link_;
+    unsigned line = line_;
+    phase current = phase_;
+    unsigned char* out = out_.cursor();
+    const auto save = [&] {
+      position_ = position;
+      link_ = link;
+      line_ = line;
+      phase_ = current;
+      out_.set_cursor(out);
+    };
+
+    const unsigned char* next = bytes.data();
+    const unsigned char* const end = next + bytes.size();
+    const unsigned char* const room_limit = out_.room_limit();
+    step outcome = step::more;
+    bool stop = false;
+    while (next != end && !stop) {
+      if (current == phase::text) {
+        // Text bytes, the bulk of an image, are read in runs up to the byte after which
+        // the position reaches the link (counted, not compared byte by byte), or up to a
+        // zero byte, and no longer than the output block has room for.
+        const std::size_t to_link = ((link - 2u - position) & 0xFFFFu) + 1u;
+        if (out > room_limit) out = out_.make_room(out);
+        const auto room = static_cast<std::size_t>(room_limit - out) / longest_keyword + 1;
+        const std::size_t run = std::min({to_link, static_cast<std::size_t>(end - next), room});
+        const unsigned char* const run_start = next;
+        const unsigned char* const run_end = next + run;
+        bool zero = false;
+        while (next != run_end) {
+          const unsigned byte = *next++;
+          if (byte - 1u < first_token - 1u) {  // a character, 01-7F
+            *out++ = static_cast<unsigned char>(byte);
+          } else if (byte != image::terminator) {
+            const padded_keyword& keyword = (*keywords_)[byte - first_token];
+            std::memcpy(out, keyword.text.data(), keyword.text.size());
+            out += keyword.length;
+          } else {
+            zero = true;
+            break;
+          }
         }
-        break;
+        const auto read = static_cast<unsigned>(next - run_start);
+        if (zero) {
+          const auto zero_position = static_cast<uint16_t>(position + read - 1);
+          if (zero_position + 2u < link) {
+            save();
+            notes_.say(message::unexpected_null, static_cast<int>(line), zero_position);
+            out = out_.cursor();
+            *out++ = ' ';
+          } else {
+            *out++ = '\r';
+            *out++ = '\n';
+            current = phase::link_low;
+          }
+        }
+        position = static_cast<uint16_t>(position + read);
+        if (read == to_link) current = phase::link_low;
+        continue;
+      }
+
+      if (out > room_limit) out = out_.make_room(out);
+      const unsigned byte = *next++;
+      switch (current) {
+        case phase::link_low:
+          link = byte;
+          current = phase::link_high;
+          break;
+        case phase::link_high:
+          link += byte << 8;
+          current = phase::line_low;
+          save();
+          outcome = check_link();
+          position = position_;
+          out = out_.cursor();
+          stop = until_first_link && first_link_passed_;
+          break;
+        case phase::line_low:
+          line = byte;
+          current = phase::line_high;
+          break;
+        case phase::line_high:
+          line += byte << 8;
+          out = write_decimal(out, line);
+          *out++ = ' ';
+          current = phase::text;
+          break;
+        case phase::text:
+          break;
+      }
+      if (outcome != step::more) break;
+      position = static_cast<uint16_t>(position + 1);
+      if (position + 1u == link) current = phase::link_low;
     }
-    position_ = static_cast<uint16_t>(position_ + 1);
-    if (position_ + 1u == link_) phase_ = phase::link_low;
-    return step::more;
+    save();
+    used = static_cast<std::size_t>(next - bytes.data());
+    return outcome;
   }
 
  private:
@@ -119,10 +234,7 @@ class program_reader {
 
   std::size_t version_row() const { return static_cast<std::size_t>(version_); }
 
-  void use_keywords() {
-    keywords_ = version_table[version_row()].keywords.data();
-    keyword_count_ = static_cast<unsigned>(version_table[version_row()].keyword_count);
-  }
+  void use_keywords() { keywords_ = &padded_keywords[version_row()]; }
 
   // Runs when a link is complete: detects the version on the first record when none was
   // chosen, then ends at the end marker or rejects a link outside its window.
@@ -154,8 +266,7 @@ class program_reader {
   block_writer& out_;
   notes& notes_;
   int version_;
-  const std::string_view* keywords_ = nullptr;
-  unsigned keyword_count_ = 0;
+  const padded_list* keywords_ = nullptr;
   uint16_t position_;
   unsigned link_ = 0;
   unsigned line_ = 0;
@@ -166,18 +277,6 @@ class program_reader {
 // A reading decides on its first link within this many bytes: before the first link is
 // complete, a new record can only restart while the position counter is below 255.
 constexpr std::size_t opening_bytes = 2 * image::link_window + 2;
-
-// Feeds `bytes` to `reader` until its first link has been checked or the reading has ended.
-// Returns the outcome so far and the number of bytes fed.
-std::pair<step, std::size_t> read_opening(program_reader& reader,
-                                          std::span<const unsigned char> bytes) {
-  std::size_t used = 0;
-  step outcome = step::more;
-  while (outcome == step::more && !reader.past_first_link() && used < bytes.size()) {
-    outcome = reader.feed(bytes[used++]);
-  }
-  return {outcome, used};
-}
 
 int result_of(step outcome) {
   return outcome == step::reject ? -1 : 0;
@@ -211,40 +310,38 @@ int decode_image(FILE* in, FILE* out, FILE* err, int version) {
   notes first_notes(err, output);
   first_notes.hold();
   program_reader first(version, lead_bytes, output, first_notes);
-  auto [outcome, used] = read_opening(first, head);
+  std::size_t used = 0;
+  step outcome = first.read(head, used, true);
   program_reader* reader = &first;
 
   notes second_notes(err, output);
   second_notes.hold();
   program_reader second(version, lead_bytes - 1, output, second_notes);
   if (outcome == step::reject && !first.past_first_link() && lead_bytes > 0) {
-    second.feed(image::lead_byte);
-    const auto [second_outcome, second_used] = read_opening(second, head);
+    const unsigned char last_lead_byte[] = {image::lead_byte};
+    std::size_t one = 0;
+    second.read(last_lead_byte, one, true);
+    outcome = second.read(head, used, true);
     if (!second.past_first_link()) {
       first_notes.release();
       return -1;
     }
     reader = &second;
-    outcome = second_outcome;
-    used = second_used;
     second_notes.release();
   } else {
     first_notes.release();
   }
   if (outcome != step::more) return result_of(outcome);
 
-  for (std::size_t i = used; i < head.size(); ++i) {
-    if (const step s = reader->feed(head[i]); s != step::more) return result_of(s);
-  }
+  std::size_t rest = 0;
+  outcome = reader->read(head.subspan(used), rest, false);
   input.consume(head.size());
-  while (input.read_more()) {
+  while (outcome == step::more && input.read_more()) {
     const auto bytes = input.pending();
-    for (const unsigned char byte : bytes) {
-      if (const step s = reader->feed(byte); s != step::more) return result_of(s);
-    }
+    outcome = reader->read(bytes, rest, false);
     input.consume(bytes.size());
   }
-  return 0;
+  return result_of(outcome);
 }
 
 }  // namespace brenvik
