@@ -1,0 +1,66 @@
+// The shipped examples, as the README and the manual page use them: every listing
+// tokenizes to its images, and every image lists back to its listing.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "process.h"
+
+#ifndef EXAMPLES_DIR
+#error "EXAMPLES_DIR must name the examples folder"
+#endif
+
+namespace brenvik {
+namespace {
+
+using namespace testing;
+
+const std::string examples = EXAMPLES_DIR;
+
+struct example {
+  std::string listing;
+  std::string image;
+  std::string version;  // -w option
+  std::string detected;
+};
+
+TEST(examples_e2e, listings_and_images_convert_into_each_other) {
+  const std::string rom = "OSI BASIC In ROM (C1/C2/C4)";
+  const std::string os65d = "OSI OS65D v3.1 BASIC 5.25\" disk";
+  const std::string os65u = "OSI OS65U V1.42 Hard disk BASIC";
+  const example rows[] = {
+      {"hello.bas", "hello.tok", "-w0", rom},
+      {"dice.bas", "dice-rom.tok", "-w0", rom},
+      {"dice.bas", "dice-os65d.tok", "-w3", os65d},
+      {"dice.bas", "dice-os65u.tok", "-w5", os65u},
+      {"directory.bas", "directory.tok", "-w3", os65d},
+      {"scores.bas", "scores.tok", "-w5", os65u},
+  };
+  scratch_dir dir;
+  for (const example& e : rows) {
+    const std::string listing = read_file(examples + "/" + e.listing);
+    const std::string image = read_file(examples + "/" + e.image);
+    ASSERT_FALSE(listing.empty()) << e.listing;
+
+    const run_result tokenized = run_brenvik(dir, {"-t", e.version, examples + "/" + e.listing});
+    EXPECT_EQ(tokenized.status, 0) << e.image;
+    EXPECT_EQ(tokenized.out, image) << e.image;
+    EXPECT_EQ(tokenized.err, "") << e.image;
+
+    const run_result listed = run_brenvik(dir, {examples + "/" + e.image});
+    EXPECT_EQ(listed.status, 0) << e.image;
+    EXPECT_EQ(listed.out, listing) << e.image;
+    EXPECT_EQ(listed.err, "BASIC version not specified, so I chose " + e.detected + "\r\n");
+  }
+}
+
+TEST(examples_e2e, a_disk_file_lists_after_its_header_is_skipped) {
+  scratch_dir dir;
+  const run_result listed = run_brenvik(dir, {"-skip", "5", examples + "/dice-os65d.diskfile"});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.out, read_file(examples + "/dice.bas"));
+}
+
+}  // namespace
+}  // namespace brenvik
