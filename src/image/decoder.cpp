@@ -154,6 +154,9 @@ class program_reader {
         // zero byte, and no longer than the output block has room for.
         const std::size_t to_link = ((link - 2u - position) & 0xFFFFu) + 1u;
         if (out > room_limit) out = out_.make_room(out);
+        // Each byte writes at most longest_keyword bytes, though a keyword is copied as
+        // eight: the writer's room past its limit takes the difference.
+        static_assert(block_writer::step_room >= sizeof(padded_keyword::text));
         const auto room = static_cast<std::size_t>(room_limit - out) / longest_keyword + 1;
         const std::size_t run = std::min({to_link, static_cast<std::size_t>(end - next), room});
         const unsigned char* const run_start = next;
