@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "fuzz_streams.h"
+#include "memory_streams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::vector<std::string> words(1);
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   argv.push_back(nullptr);
   const brenvik::parse_result result =
       brenvik::parse_command_line(static_cast<int>(words.size()), argv.data(),
-                                  brenvik::fuzzing::discard(), brenvik::fuzzing::discard());
+                                  brenvik::testing::discard(), brenvik::testing::discard());
   if (!result.run && result.exit_status != 0 && result.exit_status != 1) __builtin_trap();
   if (result.run && !brenvik::is_version(result.options.version) &&
       result.options.version != brenvik::no_version) {

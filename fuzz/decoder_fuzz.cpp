@@ -2,15 +2,16 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "fuzz_streams.h"
 #include "image/decoder.h"
+#include "memory_streams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const int version = data[0] % 8 - 1;
-  brenvik::fuzzing::input_stream image(data + 1, size - 1);
-  const int result = brenvik::decode_image(image.file(), brenvik::fuzzing::discard(),
-                                           brenvik::fuzzing::discard(), version);
+  brenvik::testing::memory_input image(
+      std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+  const int result = brenvik::decode_image(image.file(), brenvik::testing::discard(),
+                                           brenvik::testing::discard(), version);
   if (result != 0 && result != -1) __builtin_trap();
   return 0;
 }

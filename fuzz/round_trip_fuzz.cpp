@@ -20,15 +20,15 @@
 #include <string>
 
 #include "catalogue/catalogue.h"
-#include "fuzz_streams.h"
 #include "image/decoder.h"
+#include "memory_streams.h"
 #include "tokenize/tokenizer.h"
 
 namespace {
 
-using brenvik::fuzzing::discard;
-using brenvik::fuzzing::input_stream;
-using brenvik::fuzzing::output_stream;
+using brenvik::testing::discard;
+using brenvik::testing::memory_input;
+using brenvik::testing::memory_output;
 
 struct tokenized {
   int result;
@@ -36,8 +36,8 @@ struct tokenized {
 };
 
 tokenized tokenize(const std::string& text, int version, uint16_t load_address) {
-  input_stream in(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  output_stream out;
+  memory_input in(text);
+  memory_output out;
   const int result =
       brenvik::tokenize_text(in.file(), out.file(), discard(), version, load_address);
   return {result, out.bytes()};
@@ -70,8 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (first.image.size() > 3 && first.image[1] == '\0') return 0;
   if (load_address + first.image.size() > 0x10000) return 0;
 
-  input_stream image(reinterpret_cast<const uint8_t*>(first.image.data()), first.image.size());
-  output_stream listing, messages;
+  memory_input image(first.image);
+  memory_output listing, messages;
   if (brenvik::decode_image(image.file(), listing.file(), messages.file(), version) != 0) {
     fail("the listing was rejected", first.image, messages.bytes());
   }

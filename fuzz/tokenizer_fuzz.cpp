@@ -3,16 +3,17 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "fuzz_streams.h"
+#include "memory_streams.h"
 #include "tokenize/tokenizer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
   const int version = data[0] % 8 - 1;
   const auto load_address = static_cast<uint16_t>(data[1] | data[2] << 8);
-  brenvik::fuzzing::input_stream text(data + 3, size - 3);
-  brenvik::fuzzing::output_stream image;
-  const int result = brenvik::tokenize_text(text.file(), image.file(), brenvik::fuzzing::discard(),
+  brenvik::testing::memory_input text(
+      std::string(reinterpret_cast<const char*>(data + 3), size - 3));
+  brenvik::testing::memory_output image;
+  const int result = brenvik::tokenize_text(text.file(), image.file(), brenvik::testing::discard(),
                                             version, load_address);
   // Whatever the text, the image starts with its lead byte and ends with the end marker.
   const std::string bytes = image.bytes();

@@ -45,6 +45,12 @@ class memory_input {
   FILE* file_;
 };
 
+// A stream that discards what is written, opened once for the whole process.
+inline FILE* discard() {
+  static FILE* const sink = std::fopen("/dev/null", "wb");
+  return sink;
+}
+
 // Bytes from a list of values, for images written out by hand: bytes({0x00, 0x07, 0x03}).
 inline std::string bytes(std::initializer_list<int> values) {
   std::string result;
