@@ -5,7 +5,6 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
 #include <span>
 #include <string>
 #include <string_view>
