@@ -46,7 +46,7 @@ void decode_image(benchmark::State& state) {
   std::vector<char> buffer(listing.size() * 2);
   for (auto _ : state) {
     benchmark::DoNotOptimize(run(image, buffer, [&](FILE* in, FILE* out) {
-      brenvik::decode_image(in, out, stderr, version);
+      brenvik::decode_image(in, out, stderr, {.version = version});
     }));
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(image.size()));

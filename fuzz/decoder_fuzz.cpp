@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   brenvik::testing::memory_input image(
       std::string(reinterpret_cast<const char*>(data + 1), size - 1));
   const int result = brenvik::decode_image(image.file(), brenvik::testing::discard(),
-                                           brenvik::testing::discard(), version);
+                                           brenvik::testing::discard(), {.version = version});
   if (result != 0 && result != -1) __builtin_trap();
   return 0;
 }

@@ -1,11 +1,13 @@
-// Every message the tool writes to the standard error stream, and its exit statuses.
+// Every text the tool writes besides its listings and images, and its exit statuses.
 //
 // Texts end in "\r\n" whatever the host's line convention, because the tool's listings and
 // messages have always been written that way and scripts compare them byte for byte.
+// Messages are written with report(); nothing else prints them.
 #pragma once
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 namespace brenvik {
 
@@ -15,6 +17,44 @@ enum exit_status : int {
 };
 
 namespace message {
+
+// The usage text: the synopsis (with the program name), the options, the versions and the
+// examples, written one after another. The versions are numbered as the versions list
+// numbers them, not by row.
+inline constexpr char usage_synopsis[] =
+    "\r\nOSI BrenVik V1.1\r\nUsage: %7s\t[-text | -w<version>]\r\n"
+    "\t\t[-skip <bytes>] [-l <hex>]  [--] [file list]\r\n\t\t[-k[<version>]]\r\n";
+inline constexpr char usage_options[] =
+    "\r\n   -h -help\tOutput this help screen here\r\n"
+    "   -skip <n>\tSkip <n> HEX bytes in the beginning of input file.\r\n"
+    "   -t -text\tForce text mode\r\n"
+    "   -w<version>\ttokenize/detokenize using keywords of specified BASIC version.\r\n"
+    "   -k<version>\tlist all keywords for the specified BASIC version\r\n"
+    "   -k\t\tlist all BASIC versions available.\r\n"
+    "   -l\t\tSpecify load address for program (in hex, no loading chars!).\r\n"
+    "   -o<name>\tSpecify the output file name\r\n"
+    "   -f\t\tForce overwrite output file\r\n";
+inline constexpr char usage_versions[] =
+    "\r\n\tVersions:\r\n"
+    "\t0  OSI BASIC In ROM (Basic starts $ $0300)\r\n"
+    "\t1  OSI OS65D V3.3  disk BASIC for 5.25 inch (Basic starts @ $3A7E)\r\n"
+    "\t2  OSI OS65D V3.2  disk PlotBASIC 5.25 inch (Basic starts @ $3A7E)\r\n"
+    "\t3  OSI OS65D V3.1  disk BASIC for 5.25 inch (Basic starts @ $327E)\r\n"
+    "\t4  OSI OS65D V3.1  disk BASIC for 8 inch    (Basic starts @ $317E)\r\n"
+    "\t5  OSI OS65U V1.42 disk BASIC for 8 inch    (Basic starts @ $6000)\r\n"
+    "\t6  OSI OS65U V1.44 disk BASIC for 8 inch    (Basic starts @ $6000)\r\n\r\n";
+inline constexpr char usage_examples[] =
+    "\tUsage examples:\r\n"
+    "\tbrenvik  -o outputfile.bas inputfile.tok\r\n"
+    "\t\tConvert inputfile.tok to a text file in outputfile.bas,\r\n"
+    "\tbrenvik  -t -o outputfile.tok  inputfile.bas\r\n"
+    "\t\tConvert inputfile.bas to a tokenized file in outputfile.tok\r\n\r\n";
+
+// The versions list: the header (tool name and number), one line per row, a blank line.
+inline constexpr char versions_header[] =
+    "\r\n  The following versions are supported on OSI %s V%4.2f\r\n\r\n";
+inline constexpr char versions_row[] = "Version %d, Load Address $%04lX, %s\r\n";
+inline constexpr char versions_end[] = "\r\n";
 
 // Command line.
 inline constexpr char banner[] = "\r\nOSI BASIC (De)Tokenizer.\r\n";
@@ -36,9 +76,13 @@ inline constexpr char standard_output[] = "standard output";
 inline constexpr char version_chosen[] = "BASIC version not specified, so I chose %s\r\n";
 inline constexpr char version_not_detected[] =
     "Can't detect the BASIC version from line link $%04X, use -w<version>\r\n";
+inline constexpr char version_not_detected_at[] =
+    "Can't detect the BASIC version of a program at $%04X, use -w<version>\r\n";
 inline constexpr char invalid_link[] = "invalid basic offset encountered $%04X\r\n";
 inline constexpr char unexpected_null[] =
     "\r\nUnexpected NULL encountered in line %d (offset %d)\r\n";
+inline constexpr char image_truncated[] = "Image ends without its end marker after line %d\r\n";
+inline constexpr char image_empty[] = "Image ends before its first line\r\n";
 
 // Line tokenizer.
 inline constexpr char line_too_long[] =
@@ -52,6 +96,19 @@ inline constexpr char line_too_long[] =
   va_start(arguments, format);
   std::vfprintf(stream, format, arguments);
   va_end(arguments);
+}
+
+// One of the texts above with its values, for a message written later with report().
+[[gnu::format(printf, 1, 2)]] inline std::string format_message(const char* format, ...) {
+  char text[512];
+  va_list arguments;
+  va_start(arguments, format);
+  const int length = std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  return length < 0 ? std::string()
+                    : std::string(text, static_cast<std::size_t>(length) < sizeof text
+                                            ? static_cast<std::size_t>(length)
+                                            : sizeof text - 1);
 }
 
 }  // namespace brenvik

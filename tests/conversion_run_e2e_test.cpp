@@ -67,7 +67,6 @@ TEST_F(conversion_run_e2e, skip_discards_bytes_of_the_first_input_only) {
       {{"-w0", "-skip", "FFFF", "a.tok"}, "10 END\r\n"},
       {{"-w0", "-skip", "8000", "a.tok"}, "10 END\r\n"},
       {{"-w0", "-skip", "2", "hdr.tok", "a.tok"}, "10 END\r\n10 END\r\n"},
-      {{"-w0", "-offset", "7FFF", "a.tok"}, ""},  // running out while skipping is no error
   };
   for (const row& r : rows) {
     const run_result result = run(r.args);
@@ -75,6 +74,10 @@ TEST_F(conversion_run_e2e, skip_discards_bytes_of_the_first_input_only) {
     EXPECT_EQ(result.out, r.out) << r.args[2];
     EXPECT_EQ(result.err, "") << r.args[2];
   }
+  // Running out while skipping is no error, but what is left is no image.
+  const run_result past_the_end = run({"-w0", "-offset", "7FFF", "a.tok"});
+  EXPECT_EQ(past_the_end.status, 1);
+  EXPECT_EQ(past_the_end.err, "Image ends before its first line\r\n");
 }
 
 TEST_F(conversion_run_e2e, output_file_and_overwrite_guard) {
@@ -199,7 +202,7 @@ TEST_F(conversion_run_e2e, a_write_only_output_is_not_overwritten) {
 
 TEST_F(conversion_run_e2e, rejected_inputs_fail_the_run_but_not_the_next_input) {
   write_file(dir / "bad.tok", bytes({0x00, 0x07, 0x05, 0x0A, 0x00, 0x80, 0x00, 0x00, 0x00}));
-  write_file(dir / "null.tok", bytes({0x07, 0x03, 0x0A, 0x00, 0x80, 0x00, 0x00, 0x00}));
+  write_file(dir / "null.tok", image_of(0x300, {{10, std::string("\x80\0", 2)}}));
 
   const run_result undetected = run({"bad.tok", "a.tok"});
   EXPECT_EQ(undetected.status, 1);
@@ -215,7 +218,7 @@ TEST_F(conversion_run_e2e, rejected_inputs_fail_the_run_but_not_the_next_input) 
   const run_result warned = run({"-w0", "null.tok"});
   EXPECT_EQ(warned.status, 0);
   EXPECT_EQ(warned.out, "10 END \r\n");
-  EXPECT_EQ(warned.err, "\r\nUnexpected NULL encountered in line 10 (offset 772)\r\n");
+  EXPECT_EQ(warned.err, "\r\nUnexpected NULL encountered in line 10 (offset 773)\r\n");
 }
 
 TEST_F(conversion_run_e2e, tokenizes_for_the_load_address_of_the_command_line) {

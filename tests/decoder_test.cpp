@@ -23,16 +23,26 @@ struct decoded {
   std::string err;
 };
 
-decoded decode(const std::string& image, int version) {
+decoded decode(const std::string& image, const image_origin& origin) {
   memory_input in(image);
   memory_output out, err;
-  const int result = decode_image(in.file(), out.file(), err.file(), version);
+  const int result = decode_image(in.file(), out.file(), err.file(), origin);
   return {result, out.bytes(), err.bytes()};
+}
+
+decoded decode(const std::string& image, int version) {
+  return decode(image, {.version = version});
 }
 
 std::string chose(int row) {
   return std::string("BASIC version not specified, so I chose ") +
          version_table[static_cast<std::size_t>(row)].name + "\r\n";
+}
+
+const std::string empty = "Image ends before its first line\r\n";
+
+std::string ends_after(int line) {
+  return "Image ends without its end marker after line " + std::to_string(line) + "\r\n";
 }
 
 std::string null_at(int line, int offset) {
@@ -119,10 +129,16 @@ TEST(decoder, line_ends_follow_the_links) {
       {"one lead byte too many for its links",
        bytes({0x00, 0x00, 0x07, 0x03, 0x0A, 0x00, 0x80, 0x00, 0x00, 0x00}), 0, 0, "10 END", ""},
       {"only zero bytes", bytes({0x00, 0x00, 0x00}), 3, 0, "", ""},
-      {"nothing at all", "", -1, 0, "", ""},
-      {"end of input inside a record", image_of(0x300, {{10, "\x97\"HI"}}).substr(0, 8), 0, 0,
-       "10 PRINT\"H", ""},
-      {"end of input inside the link", bytes({0x00, 0x07}), -1, 0, "", ""},
+      {"nothing at all", "", -1, -1, "", empty},
+      {"end of input inside a record", image_of(0x300, {{10, "\x97\"HI"}}).substr(0, 8), 0, -1,
+       "10 PRINT\"H", ends_after(10)},
+      {"end of input inside the link", bytes({0x00, 0x07}), -1, -1, "", empty},
+      {"end of input inside the line number", bytes({0x00, 0x07, 0x03, 0x0A}), -1, -1, "",
+       chose(0) + empty},
+      {"end of input inside the second link", image_of(0x300, {{10, "A"}}).substr(0, 8), 0, -1,
+       "10 A\r\n", ends_after(10)},
+      {"one or two zero bytes", bytes({0x00, 0x00}), 0, -1, "", empty},
+      {"four zero bytes are an empty program too", bytes({0x00, 0x00, 0x00, 0x00}), -1, 0, "", ""},
       {"line numbers up to 65535", image_of(0x300, {{65535, "A"}, {0, "B"}}), 0, 0,
        "65535 A\r\n0 B\r\n", ""},
       {"a link outside the window after good lines",
@@ -158,10 +174,11 @@ TEST(decoder, zero_bytes_inside_a_line) {
   const row rows[] = {
       {"a zero before the terminator", image_of(0x300, {{10, std::string("A\0B", 3)}}), 0, 0,
        "10 A B\r\n", null_at(10, 773)},
-      {"no lead byte", bytes({0x07, 0x03, 0x0A, 0x00, 0x80, 0x00, 0x00, 0x00}), 0, 0, "10 END \r\n",
-       null_at(10, 772)},
-      {"no lead byte, detected", bytes({0x07, 0x03, 0x0A, 0x00, 0x80, 0x00, 0x00, 0x00}), -1, 0,
-       "10 END \r\n", chose(0) + null_at(10, 772)},
+      {"no lead byte: the end marker's first byte ends the line",
+       bytes({0x07, 0x03, 0x0A, 0x00, 0x80, 0x00, 0x00, 0x00}), 0, -1, "10 END \r\n",
+       null_at(10, 772) + ends_after(10)},
+      {"no lead byte, detected", bytes({0x07, 0x03, 0x0A, 0x00, 0x80, 0x00, 0x00, 0x00}), -1, -1,
+       "10 END \r\n", chose(0) + null_at(10, 772) + ends_after(10)},
       {"no lead byte, two records",
        bytes({0x07, 0x03, 0x0A, 0x00, 0x80, 0x00, 0x0D, 0x03, 0x14, 0x00, 0x80, 0x00, 0x00, 0x00}),
        0, -1, "10 END \r", null_at(10, 772) + "invalid basic offset encountered $1403\r\n"},
@@ -214,14 +231,110 @@ TEST(decoder, first_link_with_a_zero_low_byte) {
     }
   }
   check({"link $3300 beyond the end of input, row 3",
-         bytes({0x00, 0x00, 0x33, 0x0A, 0x00, 0x97, 0x00, 0x00, 0x00}), 3, 0, "10 PRINT   ",
-         null_at(10, 12931) + null_at(10, 12932) + null_at(10, 12933)});
+         bytes({0x00, 0x00, 0x33, 0x0A, 0x00, 0x97, 0x00, 0x00, 0x00}), 3, -1, "10 PRINT   ",
+         null_at(10, 12931) + null_at(10, 12932) + null_at(10, 12933) + ends_after(10)});
   check({"link $3300 beyond the end of input, detected",
-         bytes({0x00, 0x00, 0x33, 0x0A, 0x00, 0x97, 0x00, 0x00, 0x00}), -1, 0, "10 PRINT   ",
-         chose(3) + null_at(10, 12931) + null_at(10, 12932) + null_at(10, 12933)});
+         bytes({0x00, 0x00, 0x33, 0x0A, 0x00, 0x97, 0x00, 0x00, 0x00}), -1, -1, "10 PRINT   ",
+         chose(3) + null_at(10, 12931) + null_at(10, 12932) + null_at(10, 12933) + ends_after(10)});
   check({"neither reading fits: the first reading's message stands",
          bytes({0x00, 0x00, 0x07, 0x09, 0x0A, 0x00, 0x80, 0x00, 0x00, 0x00}), 0, -1, "",
          "invalid basic offset encountered $0907\r\n"});
+}
+
+// Every image the tokenizer writes lists back, whatever the line number after a first link
+// whose low byte is zero: with two zero bytes in front, the reading that gets further wins.
+TEST(decoder, images_whose_first_link_has_a_zero_low_byte_list_back) {
+  for (int version = 0; version < version_count; ++version) {
+    const unsigned load_address = version_table[static_cast<std::size_t>(version)].load_address;
+    const std::size_t text_bytes = 0x100 - ((load_address + 6) & 0xFF);
+    const std::string text(text_bytes, 'Q');
+    for (unsigned line = 0; line < 0x10000; line += 0x100 - 3) {
+      const std::string image = image_of(load_address, {{line, text}, {line + 1, "Z"}});
+      ASSERT_EQ(image[1], '\0');
+      const decoded d = decode(image, version);
+      EXPECT_EQ(d.result, 0) << version << " line " << line;
+      EXPECT_EQ(d.out,
+                std::to_string(line) + " " + text + "\r\n" + std::to_string(line + 1) + " Z\r\n")
+          << version << " line " << line;
+      EXPECT_EQ(d.err, "") << version << " line " << line;
+    }
+  }
+}
+
+// Two zero bytes, then bytes that both readings take for a whole program: the reading with
+// one lead byte fewer stands.
+TEST(decoder, when_both_readings_reach_the_end_marker_the_shorter_lead_wins) {
+  std::string image = bytes({0x00, 0x00, 0x04, 0x03, 0x00, 0x04, 0x0A, 0x0A});
+  image += std::string(0xFF - image.size(), 'A');
+  image += bytes({0x00, 0x06, 0x04, 0x14, 0x00, 0x80, 0x00, 0x00, 0x00});
+  const decoded d = decode(image, 0);
+  EXPECT_EQ(d.result, 0);
+  EXPECT_EQ(d.out, "3 \x04\n\n" + std::string(0xFF - 8, 'A') + "\r\n20 END\r\n");
+  EXPECT_EQ(d.err, "");
+}
+
+TEST(decoder, a_load_address_of_its_own) {
+  const std::string at_3a90 = image_of(0x3A90, {{10, "\x97"}, {20, "\x80"}});
+  const std::string at_327e = image_of(0x327E, {{10, "\x94"}});
+  struct placed_row {
+    const char* what;
+    std::string image;
+    image_origin origin;
+    int result;
+    std::string out;
+    std::string err;
+  };
+  const placed_row rows[] = {
+      {"a version and an address",
+       at_3a90,
+       {.version = 3, .load_address = 0x3A90},
+       0,
+       "10 PRINT\r\n20 END\r\n",
+       ""},
+      {"no version at an address that is no row's",
+       at_3a90,
+       {.load_address = 0x3A90},
+       -1,
+       "",
+       "Can't detect the BASIC version of a program at $3A90, use -w<version>\r\n"},
+      {"the fallback version there",
+       at_3a90,
+       {.load_address = 0x3A90, .fallback_version = 4},
+       0,
+       "10 PRINT\r\n20 END\r\n",
+       chose(4)},
+      {"detection among the rows at that address",
+       at_327e,
+       {.load_address = 0x327E},
+       0,
+       "10 DISK\r\n",
+       chose(3)},
+      {"rows at other addresses are no candidates",
+       image_of(0x327E, {{10, "A"}}),
+       {.load_address = 0x3A7E},
+       -1,
+       "",
+       "Can't detect the BASIC version from line link $3285, use -w<version>\r\n"},
+      {"the wrong address",
+       at_3a90,
+       {.version = 3, .load_address = 0x327E},
+       -1,
+       "",
+       "invalid basic offset encountered $3A97\r\n"},
+  };
+  for (const placed_row& r : rows) {
+    const decoded d = decode(r.image, r.origin);
+    EXPECT_EQ(d.result, r.result) << r.what;
+    EXPECT_EQ(d.out, r.out) << r.what;
+    EXPECT_EQ(d.err, r.err) << r.what;
+
+    const auto* data = reinterpret_cast<const unsigned char*>(r.image.data());
+    memory_output out, err;
+    EXPECT_EQ(decode_image({data, r.image.size()}, out.file(), err.file(), r.origin), r.result)
+        << r.what << " in memory";
+    EXPECT_EQ(out.bytes(), r.out) << r.what << " in memory";
+    EXPECT_EQ(err.bytes(), r.err) << r.what << " in memory";
+  }
 }
 
 }  // namespace

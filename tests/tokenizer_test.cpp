@@ -216,13 +216,13 @@ TEST(tokenizer, listing_a_tokenized_program_gives_back_its_text) {
 
       memory_input image(t.image);
       memory_output listing, messages;
-      EXPECT_EQ(decode_image(image.file(), listing.file(), messages.file(), version), 0);
+      EXPECT_EQ(decode_image(image.file(), listing.file(), messages.file(), {.version = version}), 0);
       ASSERT_EQ(listing.bytes(), text) << "row " << version;
       EXPECT_EQ(messages.bytes(), "");
 
       memory_input again(t.image);
       memory_output detected_listing, detected;
-      EXPECT_EQ(decode_image(again.file(), detected_listing.file(), detected.file(), -1), 0);
+      EXPECT_EQ(decode_image(again.file(), detected_listing.file(), detected.file(), {}), 0);
       EXPECT_EQ(detected.bytes(),
                 std::string("BASIC version not specified, so I chose ") +
                     version_table[static_cast<std::size_t>(first_row_at_address)].name + "\r\n")

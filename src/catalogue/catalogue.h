@@ -120,6 +120,13 @@ static_assert([] {
   return true;
 }());
 
+// The first row whose load address is `address`, or -1 when no row's is.
+constexpr int first_row_at(unsigned address) {
+  for (int row = 0; row < version_count; ++row)
+    if (version_table[static_cast<std::size_t>(row)].load_address == address) return row;
+  return no_version;
+}
+
 // The text of keyword `position` of `row`. Requires is_version(row) and
 // 0 <= position < version_table[row].keyword_count.
 constexpr std::string_view keyword_text(int row, int position) {

@@ -116,9 +116,10 @@ class conversion_run {
       return outcome::failed;
     }
 
-    const int result = options_.text_mode ? tokenize_text(input, output, err_, options_.version,
-                                                          options_.load_address)
-                                          : decode_image(input, output, err_, options_.version);
+    const int result =
+        options_.text_mode
+            ? tokenize_text(input, output, err_, options_.version, options_.load_address)
+            : decode_image(input, output, err_, {.version = options_.version});
 
     const bool read_failed = std::ferror(input) != 0;
     close_input();

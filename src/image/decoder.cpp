@@ -2,61 +2,19 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdarg>
-#include <cstdint>
 #include <cstring>
-#include <span>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
-#include "catalogue/catalogue.h"
-#include "image/byte_io.h"
 #include "image/image_format.h"
 #include "messages.h"
 
 namespace brenvik {
 
 namespace {
-
-enum class step { more, end, reject };
-
-// The messages of one reading of an image. While a reading may still be abandoned for
-// another, its messages are held back; released, they go to the message stream in order.
-class notes {
- public:
-  notes(FILE* err, block_writer& out) : err_(err), out_(out) {}
-
-  void hold() { holding_ = true; }
-
-  void release() {
-    holding_ = false;
-    if (!held_.empty()) {
-      out_.flush();
-      std::fwrite(held_.data(), 1, held_.size(), err_);
-      held_.clear();
-    }
-  }
-
-  [[gnu::format(printf, 2, 3)]] void say(const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    if (holding_) {
-      char text[256];
-      const int length = std::vsnprintf(text, sizeof text, format, arguments);
-      held_.append(text, static_cast<std::size_t>(length));
-    } else {
-      out_.flush();  // keep listing and messages in order on a shared terminal
-      std::vfprintf(err_, format, arguments);
-    }
-    va_end(arguments);
-  }
-
- private:
-  FILE* err_;
-  block_writer& out_;
-  bool holding_ = false;
-  std::string held_;
-};
 
 // Keyword texts padded to eight bytes, so that one fixed-size copy writes any of them;
 // codes beyond a version's list have length 0 and write nothing.
@@ -80,11 +38,13 @@ constexpr std::array<padded_list, version_count> padded_keywords = [] {
   return table;
 }();
 
-constexpr std::size_t longest_keyword = 7;
+// No input byte writes more than this: a keyword, or "\r\n", or a line number and its space
+// for the four bytes of a record's link and number.
+constexpr std::size_t most_output_per_byte = 7;
 static_assert([] {
   for (const padded_list& list : padded_keywords)
     for (const padded_keyword& keyword : list)
-      if (keyword.length > longest_keyword) return false;
+      if (keyword.length > most_output_per_byte) return false;
   return true;
 }());
 
@@ -102,62 +62,141 @@ unsigned char* write_decimal(unsigned char* out, unsigned value) {
   return out + digits;
 }
 
-// One reading of an image, from the first byte after the lead bytes.
-//
-// The position counter runs one behind the memory address of the byte being read (for an
-// image with one lead byte at the version's load address). After every byte, when the next
-// address is the one the current link names, the next byte starts a new record: a record
-// whose terminator is missing runs straight into the next record's link. A zero byte
-// before that address lies inside the line. All comparisons with the position are made in
-// wider arithmetic, so a position near $FFFF never matches a link by wrapping.
-class program_reader {
+// The verdict on a complete line link, and the version and position counter to go on with.
+struct link_verdict {
+  enum kind_t : uint8_t { next_record, end_of_program, outside_window, no_row_fits } kind;
+  int version;
+  uint16_t position;
+};
+
+// Checks the link of a record, `position` being the position counter when its high byte was
+// read. Without a version, the first row (whose load address is `detect_at`, or any row)
+// whose program area holds the link is detected, and the position counter, counted from 0
+// until then, moves into that program area. Comparisons with the position are made without
+// wrapping, so a position near $FFFF never matches a link by wrapping round.
+constexpr link_verdict check_link(unsigned link, uint16_t position, int version,
+                                  std::optional<uint16_t> detect_at) {
+  if (version == no_version) {
+    for (int row = 0; row < version_count && version == no_version; ++row) {
+      const unsigned load_address = version_table[static_cast<std::size_t>(row)].load_address;
+      if (detect_at && *detect_at != load_address) continue;
+      if (load_address < link && link < load_address + image::link_window) {
+        version = row;
+        position = static_cast<uint16_t>(load_address + position);
+      }
+    }
+    if (version == no_version) return {link_verdict::no_row_fits, version, position};
+  }
+  if (link == image::end_link) return {link_verdict::end_of_program, version, position};
+  if (link < position || link > position + image::link_window) {
+    return {link_verdict::outside_window, version, position};
+  }
+  return {link_verdict::next_record, version, position};
+}
+
+// A listing in the making: its bytes, and the messages that belong between them.
+class listing_buffer {
  public:
-  program_reader(int version, std::size_t lead_bytes, block_writer& out, notes& messages)
-      : out_(out), notes_(messages), version_(version) {
-    const unsigned base = is_version(version) ? version_table[version_row()].load_address : 0;
-    position_ = static_cast<uint16_t>(base + lead_bytes - 1);
-    if (is_version(version)) use_keywords();
+  // A cursor with room for `room` more bytes after those written so far.
+  unsigned char* reserve(std::size_t room) {
+    if (size_ + room > capacity_) {
+      const std::size_t grown = std::max(size_ + room, 2 * capacity_);
+      auto bigger = std::make_unique_for_overwrite<unsigned char[]>(grown);
+      if (size_ > 0) std::memcpy(bigger.get(), bytes_.get(), size_);
+      bytes_ = std::move(bigger);
+      capacity_ = grown;
+    }
+    return bytes_.get() + size_;
+  }
+  // Takes the bytes up to `cursor`, a cursor from reserve(), as written.
+  void commit(const unsigned char* cursor) {
+    size_ = static_cast<std::size_t>(cursor - bytes_.get());
+  }
+  // A message that follows the bytes before `cursor`.
+  void note(const unsigned char* cursor, std::string text) {
+    notes_.push_back({static_cast<std::size_t>(cursor - bytes_.get()), std::move(text)});
   }
 
-  bool past_first_link() const { return first_link_passed_; }
+  std::size_t size() const { return size_; }
 
-  // Reads `bytes` from their start until they run out, the reading ends, or (with
-  // `until_first_link`) the first link has passed its checks. `used` receives the number
-  // of bytes read.
-  step read(std::span<const unsigned char> bytes, std::size_t& used, bool until_first_link) {
-    // The state stays in locals while bytes are read, so that the output bytes written in
-    // between cannot be taken to change it; the members are brought up to date before
-    // anything else looks at them.
+  // Writes the listing to `out` and its messages to `err` in order, and empties the buffer.
+  // The listing is flushed before each message, so both keep their order on one terminal.
+  void emit(FILE* out, FILE* err) {
+    std::size_t written = 0;
+    for (const held_message& held : notes_) {
+      std::fwrite(bytes_.get() + written, 1, held.at - written, out);
+      written = held.at;
+      std::fflush(out);
+      report(err, "%s", held.text.c_str());
+    }
+    std::fwrite(bytes_.get() + written, 1, size_ - written, out);
+    notes_.clear();
+    size_ = 0;
+  }
+
+ private:
+  struct held_message {
+    std::size_t at;  // the number of listing bytes before it
+    std::string text;
+  };
+  std::unique_ptr<unsigned char[]> bytes_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+  std::vector<held_message> notes_;
+};
+
+// One reading of an image: the record state machine from a given byte on.
+//
+// The position counter runs one behind the memory address of the byte being read. After
+// every byte, when the next address is the one the current link names (as far as it has
+// been read), the next byte starts a new record: a record whose terminator is missing runs
+// straight into the next record's link. A zero byte before that address lies inside the line.
+class reading {
+ public:
+  enum class state : uint8_t { live, complete, rejected, truncated };
+
+  // `first` is the index in the input of the first byte this reading takes as a record's.
+  reading(int version, uint16_t position, std::optional<uint16_t> detect_at, std::size_t first)
+      : version_(version), detect_at_(detect_at), position_(position), end_(first) {
+    if (is_version(version)) keywords_ = &padded_keywords[static_cast<std::size_t>(version)];
+  }
+
+  state status() const { return state_; }
+  bool passed_first_link() const { return passed_first_link_; }
+  // Index in the input after the last byte read.
+  std::size_t end() const { return end_; }
+  // How far the reading got without a link error: the failing link's byte is not counted.
+  std::size_t reach() const { return state_ == state::rejected ? end_ - 1 : end_; }
+  listing_buffer& listing() { return listing_; }
+
+  // True when both readings are at the same point of the same record: they go on alike.
+  bool in_step_with(const reading& other) const {
+    return state_ == state::live && other.state_ == state::live && passed_first_link_ &&
+           other.passed_first_link_ && end_ == other.end_ && phase_ == other.phase_ &&
+           position_ == other.position_ && link_ == other.link_ && line_ == other.line_;
+  }
+
+  // Says which version was taken without a link to detect it from.
+  void say_chosen() {
+    listing_.note(listing_.reserve(0), format_message(message::version_chosen, name()));
+  }
+
+  // Reads `bytes` until they run out or the reading ends.
+  void read(std::span<const unsigned char> bytes) {
+    if (state_ != state::live) return;
+    unsigned char* out = listing_.reserve(bytes.size() * most_output_per_byte + 16);
     uint16_t position = position_;
     unsigned link = link_;
     unsigned line = line_;
     phase current = phase_;
-    unsigned char* out = out_.cursor();
-    const auto save = [&] {
-      position_ = position;
-      link_ = link;
-      line_ = line;
-      phase_ = current;
-      out_.set_cursor(out);
-    };
-
     const unsigned char* next = bytes.data();
-    const unsigned char* const end = next + bytes.size();
-    const unsigned char* const room_limit = out_.room_limit();
-    step outcome = step::more;
-    bool stop = false;
-    while (next != end && !stop) {
+    const unsigned char* end = next + bytes.size();
+    while (next != end) {
       if (current == phase::text) {
-        // Text bytes, the bulk of an image, are read in runs up to the byte after which
-        // the position reaches the link (counted, not compared byte by byte), or up to a
-        // zero byte, and no longer than the output block has room for.
+        // Text, the bulk of an image, is read in runs: up to the byte after which the
+        // position reaches the link (counted, not compared byte by byte), or a zero byte.
         const std::size_t to_link = ((link - 2u - position) & 0xFFFFu) + 1u;
-        if (out > room_limit) out = out_.make_room(out);
-        // Each byte writes at most longest_keyword bytes, though a keyword is copied as
-        // eight: the writer's room past its limit takes the difference.
-        static_assert(block_writer::step_room >= sizeof(padded_keyword::text));
-        const auto room = static_cast<std::size_t>(room_limit - out) / longest_keyword + 1;
-        const std::size_t run = std::min({to_link, static_cast<std::size_t>(end - next), room});
+        const std::size_t run = std::min(to_link, static_cast<std::size_t>(end - next));
         const unsigned char* const run_start = next;
         const unsigned char* const run_end = next + run;
         bool zero = false;
@@ -178,9 +217,8 @@ class program_reader {
         if (zero) {
           const auto zero_position = static_cast<uint16_t>(position + read - 1);
           if (zero_position + 2u < link) {
-            save();
-            notes_.say(message::unexpected_null, static_cast<int>(line), zero_position);
-            out = out_.cursor();
+            listing_.note(out, format_message(message::unexpected_null, static_cast<int>(line),
+                                              static_cast<int>(zero_position)));
             *out++ = ' ';
           } else {
             *out++ = '\r';
@@ -193,22 +231,35 @@ class program_reader {
         continue;
       }
 
-      if (out > room_limit) out = out_.make_room(out);
       const unsigned byte = *next++;
       switch (current) {
         case phase::link_low:
           link = byte;
           current = phase::link_high;
           break;
-        case phase::link_high:
+        case phase::link_high: {
           link += byte << 8;
           current = phase::line_low;
-          save();
-          outcome = check_link();
-          position = position_;
-          out = out_.cursor();
-          stop = until_first_link && first_link_passed_;
-          break;
+          const link_verdict verdict = check_link(link, position, version_, detect_at_);
+          if (verdict.version != version_) {
+            version_ = verdict.version;
+            keywords_ = &padded_keywords[static_cast<std::size_t>(version_)];
+            listing_.note(out, format_message(message::version_chosen, name()));
+          }
+          position = verdict.position;
+          if (verdict.kind == link_verdict::next_record) {
+            passed_first_link_ = true;
+            break;
+          }
+          if (verdict.kind == link_verdict::no_row_fits) {
+            listing_.note(out, format_message(message::version_not_detected, link));
+          } else if (verdict.kind == link_verdict::outside_window) {
+            listing_.note(out, format_message(message::invalid_link, link));
+          }
+          state_ = verdict.kind == link_verdict::end_of_program ? state::complete : state::rejected;
+          end = next;  // the reading ends with this byte
+          continue;
+        }
         case phase::line_low:
           line = byte;
           current = phase::line_high;
@@ -217,133 +268,208 @@ class program_reader {
           line += byte << 8;
           out = write_decimal(out, line);
           *out++ = ' ';
+          last_line_ = static_cast<int>(line);
           current = phase::text;
           break;
         case phase::text:
           break;
       }
-      if (outcome != step::more) break;
       position = static_cast<uint16_t>(position + 1);
       if (position + 1u == link) current = phase::link_low;
     }
-    save();
-    used = static_cast<std::size_t>(next - bytes.data());
-    return outcome;
+    end_ += static_cast<std::size_t>(next - bytes.data());
+    position_ = position;
+    link_ = link;
+    line_ = line;
+    phase_ = current;
+    listing_.commit(out);
+  }
+
+  // The input has ended before the end marker.
+  void end_of_input() {
+    if (state_ != state::live) return;
+    state_ = state::truncated;
+    const unsigned char* out = listing_.reserve(0);
+    listing_.note(out, last_line_ < 0 ? std::string(message::image_empty)
+                                      : format_message(message::image_truncated, last_line_));
   }
 
  private:
-  enum class phase { link_low, link_high, line_low, line_high, text };
+  enum class phase : uint8_t { link_low, link_high, line_low, line_high, text };
 
-  std::size_t version_row() const { return static_cast<std::size_t>(version_); }
+  const char* name() const { return version_table[static_cast<std::size_t>(version_)].name; }
 
-  void use_keywords() { keywords_ = &padded_keywords[version_row()]; }
-
-  // Runs when a link is complete: detects the version on the first record when none was
-  // chosen, then ends at the end marker or rejects a link outside its window.
-  step check_link() {
-    if (version_ == no_version) {
-      for (int row = 0; row < version_count && version_ == no_version; ++row) {
-        const unsigned load_address = version_table[static_cast<std::size_t>(row)].load_address;
-        if (load_address < link_ && link_ < load_address + image::link_window) {
-          position_ = static_cast<uint16_t>(load_address + position_);
-          version_ = row;
-        }
-      }
-      if (version_ == no_version) {
-        notes_.say(message::version_not_detected, link_);
-        return step::reject;
-      }
-      use_keywords();
-      notes_.say(message::version_chosen, version_table[version_row()].name);
-    }
-    if (link_ == image::end_link) return step::end;
-    if (link_ < position_ || link_ > position_ + image::link_window) {
-      notes_.say(message::invalid_link, link_);
-      return step::reject;
-    }
-    first_link_passed_ = true;
-    return step::more;
-  }
-
-  block_writer& out_;
-  notes& notes_;
   int version_;
+  std::optional<uint16_t> detect_at_;
   const padded_list* keywords_ = nullptr;
   uint16_t position_;
   unsigned link_ = 0;
   unsigned line_ = 0;
   phase phase_ = phase::link_low;
-  bool first_link_passed_ = false;
+  state state_ = state::live;
+  bool passed_first_link_ = false;
+  int last_line_ = -1;  // the number of the last record whose number was read
+  std::size_t end_;
+  listing_buffer listing_;
 };
 
-// A reading decides on its first link within this many bytes: before the first link is
-// complete, a new record can only restart while the position counter is below 255.
-constexpr std::size_t opening_bytes = 2 * image::link_window + 2;
+// Decodes an image fed in pieces: counts the lead bytes, then runs one reading, or two when
+// the last lead byte may be the first link's low byte, until it is clear which one stands.
+class image_decoder {
+ public:
+  image_decoder(const image_origin& origin, FILE* out, FILE* err)
+      : origin_(origin), out_(out), err_(err) {}
 
-int result_of(step outcome) {
-  return outcome == step::reject ? -1 : 0;
-}
+  // False when the version cannot be settled before reading: the image is rejected.
+  bool start() {
+    version_ = origin_.version;
+    base_ = 0;  // until detection moves the position into the detected row's program area
+    if (origin_.load_address) {
+      if (version_ == no_version && first_row_at(*origin_.load_address) == no_version) {
+        if (origin_.fallback_version == no_version) {
+          report(err_, message::version_not_detected_at, *origin_.load_address);
+          return false;
+        }
+        version_ = origin_.fallback_version;
+      }
+      if (version_ != no_version) base_ = *origin_.load_address;
+    } else if (version_ != no_version) {
+      base_ = version_table[static_cast<std::size_t>(version_)].load_address;
+    }
+    return true;
+  }
+
+  // Reads the next piece of the image; false once the listing has ended.
+  bool feed(std::span<const unsigned char> bytes) {
+    if (!first_) {
+      const auto zeros = static_cast<std::size_t>(
+          std::find_if(bytes.begin(), bytes.end(), [](unsigned char b) { return b != 0; }) -
+          bytes.begin());
+      lead_bytes_ += zeros;
+      bytes = bytes.subspan(zeros);
+      if (bytes.empty()) return true;
+      begin_readings();
+    }
+    constexpr std::size_t piece = std::size_t{16} << 10;
+    for (; !bytes.empty() && !finished(); bytes = bytes.subspan(std::min(piece, bytes.size()))) {
+      const auto part = bytes.first(std::min(piece, bytes.size()));
+      first_->read(part);
+      decide();
+      if (second_) {
+        second_->read(part);
+        decide();
+      }
+      if (chosen_) chosen_->listing().emit(out_, err_);
+    }
+    return !finished();
+  }
+
+  // The input has ended (or failed to be read, `read_failed`); writes what remains and
+  // returns the decoder's result.
+  int finish(bool read_failed) {
+    if (!first_) {
+      // Nothing but zero bytes: three of them are a lead byte and an end marker.
+      if (lead_bytes_ >= 3) return 0;
+      if (!read_failed) report(err_, message::image_empty);
+      return -1;
+    }
+    if (!read_failed) {
+      first_->end_of_input();
+      if (second_) second_->end_of_input();
+    }
+    decide();
+    if (!chosen_) chosen_ = second_ ? &*second_ : &*first_;  // a read error cut both short
+    chosen_->listing().emit(out_, err_);
+    return chosen_->status() == reading::state::complete && !read_failed ? 0 : -1;
+  }
+
+ private:
+  // Readings that are still both undecided hold their listings; past this much they are
+  // taken as equal (which only a crafted image reaches), so that memory stays bounded.
+  static constexpr std::size_t most_held = std::size_t{1} << 20;
+
+  void begin_readings() {
+    const auto start_at = [&](std::size_t lead_bytes) {
+      reading r(version_, static_cast<uint16_t>(base_ + lead_bytes - 1), origin_.load_address,
+                lead_bytes);
+      if (version_ != origin_.version) r.say_chosen();
+      return r;
+    };
+    first_.emplace(start_at(lead_bytes_));
+    if (lead_bytes_ > 0) {
+      second_.emplace(start_at(lead_bytes_ - 1));
+      constexpr unsigned char last_lead_byte[] = {image::lead_byte};
+      second_->read(last_lead_byte);
+    } else {
+      chosen_ = &*first_;
+    }
+  }
+
+  bool finished() const { return chosen_ != nullptr && chosen_->status() != reading::state::live; }
+
+  // Settles which reading stands as soon as the input read so far tells.
+  void decide() {
+    if (chosen_) return;
+    reading& first = *first_;
+    reading& second = *second_;
+    using state = reading::state;
+    const auto take = [&](reading& r) { chosen_ = &r; };
+    if (lead_bytes_ == 1 && first.passed_first_link()) return take(first);
+    const bool first_live = first.status() == state::live;
+    const bool second_live = second.status() == state::live;
+    if (!first_live && !second_live) {
+      const auto rank = [](const reading& r) {
+        return std::pair(r.reach(), r.status() == state::complete    ? 2
+                                    : r.status() == state::truncated ? 1
+                                                                     : 0);
+      };
+      return take(rank(first) > rank(second) ? first : second);
+    }
+    if (first_live != second_live) {
+      // The live one stands once it has read past where the other one ended.
+      reading& live = first_live ? first : second;
+      const reading& ended = first_live ? second : first;
+      if (live.end() > ended.reach()) take(live);
+      return;
+    }
+    if (first.in_step_with(second) ||
+        first.listing().size() + second.listing().size() > most_held) {
+      take(second);
+    }
+  }
+
+  const image_origin& origin_;
+  FILE* out_;
+  FILE* err_;
+  int version_ = no_version;  // settled before reading, or -1 to detect
+  unsigned base_ = 0;         // the address of the first lead byte, while known
+  std::size_t lead_bytes_ = 0;
+  std::optional<reading> first_;   // all the zero bytes taken as lead bytes
+  std::optional<reading> second_;  // the last one taken as the first link's low byte
+  reading* chosen_ = nullptr;
+};
 
 }  // namespace
 
-int decode_image(FILE* in, FILE* out, FILE* err, int version) {
-  block_reader input(in);
-  block_writer output(out);
-
-  std::size_t lead_bytes = 0;
+int decode_image(FILE* in, FILE* out, FILE* err, const image_origin& origin) {
+  image_decoder decoder(origin, out, err);
+  if (!decoder.start()) return -1;
+  constexpr std::size_t block_size = std::size_t{64} << 10;
+  const auto block = std::make_unique_for_overwrite<unsigned char[]>(block_size);
   for (;;) {
-    const auto bytes = input.pending();
-    std::size_t zeros = 0;
-    while (zeros < bytes.size() && bytes[zeros] == image::lead_byte)
-      ++zeros;
-    lead_bytes += zeros;
-    input.consume(zeros);
-    if (zeros < bytes.size()) break;
-    if (!input.read_more()) return 0;
+    const std::size_t count = std::fread(block.get(), 1, block_size, in);
+    if (count == 0) break;
+    if (!decoder.feed({block.get(), count})) return decoder.finish(false);
   }
-  while (input.pending().size() < opening_bytes && input.read_more()) {
-  }
-  const auto head = input.pending();
+  return decoder.finish(std::ferror(in) != 0);
+}
 
-  // The first record's link decides between two readings. The lead bytes are counted as
-  // long as they are zero, so a first link whose low byte is zero (a first record of 250
-  // text bytes at $0301, say) is swallowed with them and then fails; read once more with
-  // the last lead byte as the first byte of that link, and keep whichever reading passes.
-  notes first_notes(err, output);
-  first_notes.hold();
-  program_reader first(version, lead_bytes, output, first_notes);
-  std::size_t used = 0;
-  step outcome = first.read(head, used, true);
-  program_reader* reader = &first;
-
-  notes second_notes(err, output);
-  second_notes.hold();
-  program_reader second(version, lead_bytes - 1, output, second_notes);
-  if (outcome == step::reject && !first.past_first_link() && lead_bytes > 0) {
-    const unsigned char last_lead_byte[] = {image::lead_byte};
-    std::size_t one = 0;
-    second.read(last_lead_byte, one, true);
-    outcome = second.read(head, used, true);
-    if (!second.past_first_link()) {
-      first_notes.release();
-      return -1;
-    }
-    reader = &second;
-    second_notes.release();
-  } else {
-    first_notes.release();
-  }
-  if (outcome != step::more) return result_of(outcome);
-
-  std::size_t rest = 0;
-  outcome = reader->read(head.subspan(used), rest, false);
-  input.consume(head.size());
-  while (outcome == step::more && input.read_more()) {
-    const auto bytes = input.pending();
-    outcome = reader->read(bytes, rest, false);
-    input.consume(bytes.size());
-  }
-  return result_of(outcome);
+int decode_image(std::span<const unsigned char> image, FILE* out, FILE* err,
+                 const image_origin& origin) {
+  image_decoder decoder(origin, out, err);
+  if (!decoder.start()) return -1;
+  decoder.feed(image);
+  return decoder.finish(false);
 }
 
 }  // namespace brenvik

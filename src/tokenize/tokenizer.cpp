@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "catalogue/catalogue.h"
-#include "image/byte_io.h"
+#include "byte_io.h"
 #include "image/image_format.h"
 #include "messages.h"
 #include "tokenize/matcher.h"
