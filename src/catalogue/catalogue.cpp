@@ -1,5 +1,7 @@
 #include "catalogue/catalogue.h"
 
+#include "messages.h"
+
 namespace brenvik {
 
 namespace {
@@ -9,13 +11,12 @@ constexpr double tool_version = 1.0;
 }  // namespace
 
 void list_versions(FILE* err) {
-  std::fprintf(err, "\r\n  The following versions are supported on OSI %s V%4.2f\r\n\r\n",
-               tool_name, tool_version);
+  report(err, message::versions_header, tool_name, tool_version);
   for (const version_entry& row : version_table) {
-    std::fprintf(err, "Version %d, Load Address $%04lX, %s\r\n", row.listed_number,
-                 static_cast<unsigned long>(row.load_address), row.name);
+    report(err, message::versions_row, row.listed_number,
+           static_cast<unsigned long>(row.load_address), row.name);
   }
-  std::fputs("\r\n", err);
+  report(err, message::versions_end);
 }
 
 void list_keywords(int row, FILE* out, FILE* err) {

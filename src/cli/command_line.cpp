@@ -10,41 +10,11 @@ namespace brenvik {
 
 namespace {
 
-constexpr char usage_synopsis[] =
-    "\r\nOSI BrenVik V1.1\r\nUsage: %7s\t[-text | -w<version>]\r\n"
-    "\t\t[-skip <bytes>] [-l <hex>]  [--] [file list]\r\n\t\t[-k[<version>]]\r\n";
-constexpr char usage_options[] =
-    "\r\n   -h -help\tOutput this help screen here\r\n"
-    "   -skip <n>\tSkip <n> HEX bytes in the beginning of input file.\r\n"
-    "   -t -text\tForce text mode\r\n"
-    "   -w<version>\ttokenize/detokenize using keywords of specified BASIC version.\r\n"
-    "   -k<version>\tlist all keywords for the specified BASIC version\r\n"
-    "   -k\t\tlist all BASIC versions available.\r\n"
-    "   -l\t\tSpecify load address for program (in hex, no loading chars!).\r\n"
-    "   -o<name>\tSpecify the output file name\r\n"
-    "   -f\t\tForce overwrite output file\r\n";
-// The numbers here are those of the versions list, not row indexes.
-constexpr char usage_versions[] =
-    "\r\n\tVersions:\r\n"
-    "\t0  OSI BASIC In ROM (Basic starts $ $0300)\r\n"
-    "\t1  OSI OS65D V3.3  disk BASIC for 5.25 inch (Basic starts @ $3A7E)\r\n"
-    "\t2  OSI OS65D V3.2  disk PlotBASIC 5.25 inch (Basic starts @ $3A7E)\r\n"
-    "\t3  OSI OS65D V3.1  disk BASIC for 5.25 inch (Basic starts @ $327E)\r\n"
-    "\t4  OSI OS65D V3.1  disk BASIC for 8 inch    (Basic starts @ $317E)\r\n"
-    "\t5  OSI OS65U V1.42 disk BASIC for 8 inch    (Basic starts @ $6000)\r\n"
-    "\t6  OSI OS65U V1.44 disk BASIC for 8 inch    (Basic starts @ $6000)\r\n\r\n";
-constexpr char usage_examples[] =
-    "\tUsage examples:\r\n"
-    "\tbrenvik  -o outputfile.bas inputfile.tok\r\n"
-    "\t\tConvert inputfile.tok to a text file in outputfile.bas,\r\n"
-    "\tbrenvik  -t -o outputfile.tok  inputfile.bas\r\n"
-    "\t\tConvert inputfile.bas to a tokenized file in outputfile.tok\r\n\r\n";
-
 void print_usage(FILE* err, const std::string& program_name) {
-  std::fprintf(err, usage_synopsis, program_name.c_str());
-  std::fputs(usage_options, err);
-  std::fputs(usage_versions, err);
-  std::fputs(usage_examples, err);
+  report(err, message::usage_synopsis, program_name.c_str());
+  report(err, message::usage_options);
+  report(err, message::usage_versions);
+  report(err, message::usage_examples);
 }
 
 // Reads a hexadecimal value: optional white space, sign and 0x, then at least one digit;
@@ -120,7 +90,7 @@ parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FI
         continue;
       }
       // Without a name, "-o" goes on to the tests below and ends as an unknown command.
-      std::fputs(message::output_name_missing, err);
+      report(err, message::output_name_missing);
     }
     if (option == "-skip" || option == "-offset") {
       const auto value = has_value ? read_hex(argv[i + 1]) : std::nullopt;
@@ -137,14 +107,14 @@ parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FI
       continue;
     }
     if (option.size() >= 2 && (option[1] == 'h' || option[1] == 'H')) {
-      std::fputs(message::banner, err);
+      report(err, message::banner);
       print_usage(err, options.program_name);
       return stop(exit_failure);
     }
     if (starts_with(arg, "-w")) {
       options.version = read_decimal(arg + 2);
       if (!is_version(options.version)) {
-        std::fputs(message::invalid_version, err);
+        report(err, message::invalid_version);
         print_usage(err, options.program_name);
         return stop(exit_failure);
       }
