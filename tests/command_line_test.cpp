@@ -33,18 +33,6 @@ parsed parse(std::vector<std::string> args, const std::string& program = "brenvi
   return p;
 }
 
-std::string versions_list() {
-  memory_output err;
-  list_versions(err.file());
-  return err.bytes();
-}
-
-std::string keywords_of(int row) {
-  memory_output out;
-  list_keywords(row, out.file(), stderr);
-  return out.bytes();
-}
-
 // Command lines that end the process before any conversion: what they print and return.
 TEST(command_line, stops_with_usage_message_or_listing) {
   const std::string usage = usage_text("brenvik");
@@ -75,18 +63,21 @@ TEST(command_line, stops_with_usage_message_or_listing) {
       {{"-T"}, 1, "Unknown command -T\r\n" + usage, ""},
       {{"-text2"}, 1, "Unknown command -text2\r\n" + usage, ""},
       {{"-W3"}, 1, "Unknown command -W3\r\n" + usage, ""},
-      {{"-k"}, 0, versions_list(), ""},
-      {{"-k3"}, 0, "", keywords_of(3)},
-      {{"-k9"}, 0, versions_list(), ""},
-      {{"-k-1"}, 0, versions_list(), ""},
-      {{"-kx"}, 0, "", keywords_of(0)},
-      {{"-k 5"}, 0, "", keywords_of(5)},
-      {{"-k4294967298"}, 0, "", keywords_of(2)},  // the conversion to int keeps the low bits
+      {{"-k"}, 0, testing::versions_list, ""},
+      {{"-k3"}, 0, "", testing::keyword_listing(3)},
+      {{"-k9"}, 0, testing::versions_list, ""},
+      {{"-k-1"}, 0, testing::versions_list, ""},
+      {{"-kx"}, 0, "", testing::keyword_listing(0)},
+      {{"-k 5"}, 0, "", testing::keyword_listing(5)},
+      {{"-k4294967298"},
+       0,
+       "",
+       testing::keyword_listing(2)},  // the conversion to int keeps the low bits
       {{"-K"}, 1, "Unknown command -K\r\n" + usage, ""},
       // Everything before -k is parsed first and can fail; nothing after it is looked at.
       {{"-w8", "-k"}, 1, "Invalid version specified\r\n" + usage, ""},
-      {{"-t", "-w2", "-k1", "-w9", "-x"}, 0, "", keywords_of(1)},
-      {{"-k", "-x"}, 0, versions_list(), ""},
+      {{"-t", "-w2", "-k1", "-w9", "-x"}, 0, "", testing::keyword_listing(1)},
+      {{"-k", "-x"}, 0, testing::versions_list, ""},
       {{"-x", "-k"}, 1, "Unknown command -x\r\n" + usage, ""},
       // A row that does not take its value lets the later rows see the option.
       {{"-l", "-k"}, 1, "Unknown command -l\r\n" + usage, ""},

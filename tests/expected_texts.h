@@ -39,4 +39,52 @@ inline std::string usage_text(const std::string& program_name) {
 
 inline const std::string banner = "\r\nOSI BASIC (De)Tokenizer.\r\n";
 
+// The versions list, as -k writes it to standard error.
+inline const std::string versions_list =
+    "\r\n  The following versions are supported on OSI Brenvik V1.00\r\n\r\n"
+    "Version 0, Load Address $0300, OSI BASIC In ROM (C1/C2/C4)\r\n"
+    "Version 2, Load Address $3A7E, OSI OS65D v3.2 Plot BASIC 5.25\" disk\r\n"
+    "Version 1, Load Address $3A7E, OSI OS65D v3.3 BASIC 5.25\" disk\r\n"
+    "Version 3, Load Address $327E, OSI OS65D v3.1 BASIC 5.25\" disk\r\n"
+    "Version 4, Load Address $317E, OSI OS65D V3.2 BASIC 8\" disk\r\n"
+    "Version 5, Load Address $6000, OSI OS65U V1.42 Hard disk BASIC\r\n"
+    "Version 6, Load Address $6000, OSI OS65U V1.44 BASIC 8\" disk\r\n"
+    "\r\n";
+
+// The keyword listing of a row, as -k<row> writes it to standard output: the heading, then
+// every keyword followed by a tab.
+inline std::string keyword_listing(int row) {
+  static const char* const headings[] = {
+      "OSI BASIC In ROM (C1/C2/C4)",      "OSI OS65D v3.2 Plot BASIC 5.25\" disk",
+      "OSI OS65D v3.3 BASIC 5.25\" disk", "OSI OS65D v3.1 BASIC 5.25\" disk",
+      "OSI OS65D V3.2 BASIC 8\" disk",    "OSI OS65U V1.42 Hard disk BASIC",
+      "OSI OS65U V1.44 BASIC 8\" disk"};
+  const std::string start = "END FOR NEXT DATA INPUT DIM READ LET GOTO RUN IF RESTORE GOSUB ";
+  const std::string middle =
+      "DEF POKE PRINT CONT LIST CLEAR NEW TAB( TO FN SPC( THEN NOT STEP + - * / ^ AND OR > = < "
+      "SGN INT ABS USR FRE POS SQR RND LOG EXP COS SIN TAN ";
+  const std::string end = "PEEK LEN STR$ VAL ASC CHR$ LEFT$ RIGHT$ MID$ ";
+  const std::string words[] = {
+      start + "RETURN REM STOP ON NULL WAIT LOAD SAVE " + middle + "ATN " + end,
+      start + "RETURN REM STOP ON NULL PLOT EXIT DISK " + middle + "ATN " + end,
+      start + "RETURN REM STOP ON EDIT TRAP EXIT DISK " + middle + "xxx " + end,
+      start + "RETURN REM STOP ON NULL WAIT EXIT DISK " + middle + "ATN " + end,
+      start + "RETURN REM STOP ON NULL WAIT EXIT DISK " + middle + "ATN " + end,
+      start +
+          "RETURN REM STOP ON NULL WAIT LOAD SAVE DEF POKE PRINT CONT LIST CLEAR INDEX< OPEN "
+          "CLOSE FIND DEV FLAG NEW TAB( TO FN SPC( THEN NOT STEP + - * / ^ AND OR > = < SGN INT "
+          "ABS USR FRE POS SQR RND LOG EXP COS SIN TAN ATN PEEK LEN STR$ VAL ASC CHR$ INDEX LEFT$ "
+          "RIGHT$ MID$ ",
+      start +
+          "RETURN REM STOP ON NULL WAIT LOAD SAVE DEF POKE PRINT CONT LIST CLEAR OPEN CLOSE FIND "
+          "DEV FLAG NEW TAB( TO FN SPC( THEN NOT STEP + - * / ^ AND OR > = < SGN INT ABS USR FRE "
+          "POS SQR RND LOG EXP COS SIN TAN ATN PEEK LEN STR$ VAL ASC CHR$ INDEX LEFT$ RIGHT$ "
+          "MID$ ",
+  };
+  std::string tabbed = words[row];
+  for (char& c : tabbed)
+    if (c == ' ') c = '\t';
+  return std::string("\r\n  Available Keywords on ") + headings[row] + "\r\n" + tabbed + "\r\n";
+}
+
 }  // namespace brenvik::testing

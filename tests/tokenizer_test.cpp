@@ -216,7 +216,8 @@ TEST(tokenizer, listing_a_tokenized_program_gives_back_its_text) {
 
       memory_input image(t.image);
       memory_output listing, messages;
-      EXPECT_EQ(decode_image(image.file(), listing.file(), messages.file(), {.version = version}), 0);
+      EXPECT_EQ(decode_image(image.file(), listing.file(), messages.file(), {.version = version}),
+                0);
       ASSERT_EQ(listing.bytes(), text) << "row " << version;
       EXPECT_EQ(messages.bytes(), "");
 
