@@ -181,11 +181,17 @@ TEST_F(conversion_run_e2e, write_failures_are_failures) {
 TEST_F(conversion_run_e2e, a_write_only_output_is_not_overwritten) {
   run_setup setup;
   if (geteuid() == 0) {
+    // As root every file is readable: run as nobody, if nobody may run the binary at all
+    // (a build tree under a folder closed to other users keeps it out).
     const passwd* nobody = getpwnam("nobody");
-    ASSERT_NE(nobody, nullptr);
+    if (nobody == nullptr) GTEST_SKIP() << "no user nobody to run as";
     setup.run_as = nobody->pw_uid;
     std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
     std::filesystem::permissions(dir / "a.tok", std::filesystem::perms::all);
+    const run_result probe = run({"-k"}, setup);
+    if (!probe.setup_failure.empty()) {
+      GTEST_SKIP() << "nobody cannot run brenvik here: " << probe.setup_failure;
+    }
   }
   write_file(dir / "locked.bas", "keep me");
   if (setup.run_as) {

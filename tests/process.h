@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -57,6 +59,7 @@ struct run_result {
   int status = -1;  // exit status, or 128 + signal
   std::string out;
   std::string err;
+  std::string setup_failure;  // the step that kept the child from running brenvik, if any
 };
 
 struct run_setup {
@@ -86,24 +89,41 @@ inline run_result run_brenvik(const scratch_dir& dir, const std::vector<std::str
     argv.push_back(w.data());
   argv.push_back(nullptr);
 
+  // The child reports a failed step through a pipe that closes when brenvik starts.
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return {-1, "", "", "pipe: " + std::string(strerror(errno))};
   const pid_t child = fork();
   if (child == 0) {
+    close(report[0]);
+    const auto fail = [&](const char* step) {
+      const std::string text = std::string(step) + ": " + strerror(errno);
+      (void)!write(report[1], text.data(), text.size());
+      _exit(127);
+    };
     const int in = open(in_path.c_str(), O_RDONLY);
+    if (in < 0 || dup2(in, 0) < 0) fail("standard input");
     const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || dup2(out, 1) < 0) fail("standard output");
     const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
-      _exit(200);
-    if (setup.run_as && (setgid(*setup.run_as) != 0 || setuid(*setup.run_as) != 0)) _exit(201);
-    if (chdir(cwd.c_str()) != 0) _exit(202);
+    if (err < 0 || dup2(err, 2) < 0) fail("standard error");
+    if (setup.run_as && setgid(*setup.run_as) != 0) fail("setgid");
+    if (setup.run_as && setuid(*setup.run_as) != 0) fail("setuid");
+    if (chdir(cwd.c_str()) != 0) fail("chdir");
     execv(BRENVIK_EXE, argv.data());
-    _exit(203);
+    fail("exec " BRENVIK_EXE);
   }
+  close(report[1]);
+  run_result result;
+  char text[512];
+  for (ssize_t n; (n = read(report[0], text, sizeof text)) > 0;)
+    result.setup_failure.append(text, static_cast<std::size_t>(n));
+  close(report[0]);
   int wait_status = 0;
   waitpid(child, &wait_status, 0);
-  run_result result;
   result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
   if (!setup.stdout_path) result.out = read_file(out_file);
   result.err = read_file(err_file);
+  if (!result.setup_failure.empty()) result.err = "run_brenvik: " + result.setup_failure;
   return result;
 }
 
