@@ -3,10 +3,11 @@
 #include <cstdint>
 
 #include "image/decoder.h"
+#include "input_limit.h"
 #include "memory_streams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size == 0) return 0;
+  if (size == 0 || size > brenvik::fuzzing::input_limit) return 0;
   const int version = data[0] % 8 - 1;
   brenvik::testing::memory_input image(
       std::string(reinterpret_cast<const char*>(data + 1), size - 1));

@@ -17,6 +17,7 @@
 
 #include "catalogue/catalogue.h"
 #include "image/decoder.h"
+#include "input_limit.h"
 #include "memory_streams.h"
 #include "tokenize/tokenizer.h"
 
@@ -52,7 +53,7 @@ tokenized tokenize(const std::string& text, int version, uint16_t load_address) 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size == 0) return 0;
+  if (size == 0 || size > brenvik::fuzzing::input_limit) return 0;
   const int version = data[0] % brenvik::version_count;
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
   for (const char c : text) {

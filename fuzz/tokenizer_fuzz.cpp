@@ -3,11 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "input_limit.h"
 #include "memory_streams.h"
 #include "tokenize/tokenizer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size < 3) return 0;
+  if (size < 3 || size > brenvik::fuzzing::input_limit) return 0;
   const int version = data[0] % 8 - 1;
   const auto load_address = static_cast<uint16_t>(data[1] | data[2] << 8);
   brenvik::testing::memory_input text(

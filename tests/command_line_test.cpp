@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,8 @@ struct parsed {
 
 parsed parse(std::vector<std::string> args, const std::string& program = "brenvik") {
   args.insert(args.begin(), program);
-  std::vector<const char*> argv;
-  for (const std::string& a : args)
-    argv.push_back(a.c_str());
+  std::vector<const char*> argv(args.size());
+  std::transform(args.begin(), args.end(), argv.begin(), [](const auto& a) { return a.c_str(); });
   memory_output out, err;
   parsed p{parse_command_line(static_cast<int>(argv.size()), argv.data(), out.file(), err.file()),
            "", ""};

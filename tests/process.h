@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -84,10 +85,8 @@ inline run_result run_brenvik(const scratch_dir& dir, const std::vector<std::str
 
   std::vector<std::string> words{setup.argv0};
   words.insert(words.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& w : words)
-    argv.push_back(w.data());
-  argv.push_back(nullptr);
+  std::vector<char*> argv(words.size() + 1, nullptr);
+  std::transform(words.begin(), words.end(), argv.begin(), [](auto& w) { return w.data(); });
 
   // The child reports a failed step through a pipe that closes when brenvik starts.
   int report[2];

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue/catalogue.h"
 #include "byte_io.h"
+#include "catalogue/catalogue.h"
 #include "image/image_format.h"
 #include "messages.h"
 #include "tokenize/matcher.h"
