@@ -12,40 +12,36 @@
 
 namespace brenvik {
 
-// Reads a stream in blocks. The bytes read but not yet consumed stay available, so a
-// caller can look ahead as far as it needs; the buffer grows when they fill it.
+// Reads a stream in blocks into a buffer of fixed size. The bytes read but not yet consumed
+// stay available, so a caller can look ahead as far as the buffer reaches.
 class block_reader {
  public:
-  explicit block_reader(FILE* in) : in_(in) {}
+  static constexpr std::size_t capacity = std::size_t{64} << 10;
+
+  explicit block_reader(FILE* in)
+      : in_(in), buffer_(std::make_unique_for_overwrite<unsigned char[]>(capacity)) {}
 
   std::span<const unsigned char> pending() const { return {buffer_.get() + start_, end_ - start_}; }
   void consume(std::size_t count) { start_ += count; }
+  bool full() const { return end_ - start_ == capacity; }
 
   // Appends the next block of input to the pending bytes. Returns false when nothing more
-  // could be read: end of input or a read error (the stream's error flag tells which).
+  // could be read: end of input, a read error (the stream's error flag tells which), or a
+  // full buffer.
   bool read_more() {
     if (start_ > 0) {
       std::memmove(buffer_.get(), buffer_.get() + start_, end_ - start_);
       end_ -= start_;
       start_ = 0;
     }
-    if (end_ == capacity_) {
-      const std::size_t grown = capacity_ == 0 ? block_size : capacity_ * 2;
-      auto bigger = std::make_unique_for_overwrite<unsigned char[]>(grown);
-      if (end_ > 0) std::memcpy(bigger.get(), buffer_.get(), end_);
-      buffer_ = std::move(bigger);
-      capacity_ = grown;
-    }
-    const std::size_t count = std::fread(buffer_.get() + end_, 1, capacity_ - end_, in_);
+    const std::size_t count = std::fread(buffer_.get() + end_, 1, capacity - end_, in_);
     end_ += count;
     return count > 0;
   }
 
  private:
-  static constexpr std::size_t block_size = std::size_t{64} << 10;
   FILE* in_;
   std::unique_ptr<unsigned char[]> buffer_;
-  std::size_t capacity_ = 0;
   std::size_t start_ = 0;
   std::size_t end_ = 0;
 };

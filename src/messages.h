@@ -19,8 +19,7 @@ enum exit_status : int {
 namespace message {
 
 // The usage text: the synopsis (with the program name), the options, the versions and the
-// examples, written one after another. The versions are numbered as the versions list
-// numbers them, not by row.
+// examples, written one after another. Each version stands under the number that selects it.
 inline constexpr char usage_synopsis[] =
     "\r\nOSI BrenVik V1.1\r\nUsage: %7s\t[-text | -w<version>]\r\n"
     "\t\t[-skip <bytes>] [-l <hex>]  [--] [file list]\r\n\t\t[-k[<version>]]\r\n";
@@ -32,13 +31,14 @@ inline constexpr char usage_options[] =
     "   -k<version>\tlist all keywords for the specified BASIC version\r\n"
     "   -k\t\tlist all BASIC versions available.\r\n"
     "   -l\t\tSpecify load address for program (in hex, no loading chars!).\r\n"
-    "   -o<name>\tSpecify the output file name\r\n"
-    "   -f\t\tForce overwrite output file\r\n";
+    "   -o <name>\tSpecify the output file name\r\n"
+    "   -f\t\tForce overwrite output file\r\n"
+    "   -disk <img>\tList the programs of an OS65D disk image (with -t: store them)\r\n";
 inline constexpr char usage_versions[] =
     "\r\n\tVersions:\r\n"
-    "\t0  OSI BASIC In ROM (Basic starts $ $0300)\r\n"
-    "\t1  OSI OS65D V3.3  disk BASIC for 5.25 inch (Basic starts @ $3A7E)\r\n"
-    "\t2  OSI OS65D V3.2  disk PlotBASIC 5.25 inch (Basic starts @ $3A7E)\r\n"
+    "\t0  OSI BASIC In ROM (Basic starts @ $0300)\r\n"
+    "\t1  OSI OS65D V3.2  disk PlotBASIC 5.25 inch (Basic starts @ $3A7E)\r\n"
+    "\t2  OSI OS65D V3.3  disk BASIC for 5.25 inch (Basic starts @ $3A7E)\r\n"
     "\t3  OSI OS65D V3.1  disk BASIC for 5.25 inch (Basic starts @ $327E)\r\n"
     "\t4  OSI OS65D V3.1  disk BASIC for 8 inch    (Basic starts @ $317E)\r\n"
     "\t5  OSI OS65U V1.42 disk BASIC for 8 inch    (Basic starts @ $6000)\r\n"
@@ -56,11 +56,17 @@ inline constexpr char versions_header[] =
 inline constexpr char versions_row[] = "Version %d, Load Address $%04lX, %s\r\n";
 inline constexpr char versions_end[] = "\r\n";
 
-// Command line.
+// Command line. The version is the project's, as the build gives it.
+inline constexpr char version[] = "brenvik %s\r\n";
 inline constexpr char banner[] = "\r\nOSI BASIC (De)Tokenizer.\r\n";
 inline constexpr char output_name_missing[] = "\r\nOutput filename missing\r\n";
 inline constexpr char invalid_version[] = "Invalid version specified\r\n";
 inline constexpr char unknown_command[] = "Unknown command %s\r\n";  // argument
+inline constexpr char disk_name_missing[] = "Disk image name missing after -disk\r\n";
+inline constexpr char skip_with_disk[] =
+    "-skip does not go with -disk: a disk's programs are found by their names\r\n";
+inline constexpr char disk_output_missing[] =
+    "-t -disk needs -o <new image>: the disk image read is never changed\r\n";
 
 // Conversion run; the first argument of most is the program name.
 inline constexpr char cant_open_input[] = "\r\n%s: Can't open file %s\r\n";
@@ -84,9 +90,56 @@ inline constexpr char unexpected_null[] =
 inline constexpr char image_truncated[] = "Image ends without its end marker after line %d\r\n";
 inline constexpr char image_empty[] = "Image ends before its first line\r\n";
 
-// Line tokenizer.
+// Line tokenizer; line numbers are printed as stored, 0-65535.
 inline constexpr char line_too_long[] =
     "Line %d is too long (%zu bytes tokenized, at most 250)\r\n";
+inline constexpr char line_past_top[] =
+    "Line %u runs past the top of memory at $FFFF: give a lower load address with -l\r\n";
+inline constexpr char line_above_63999[] =
+    "Line %u: line numbers above 63999 cannot be entered on the machine\r\n";
+inline constexpr char line_out_of_order[] =
+    "Line %u follows line %u: the machine keeps lines in ascending order\r\n";
+inline constexpr char lines_numbered_on[] =
+    "No line number on %d line%s; numbered on, the first as line %u\r\n";
+inline constexpr char no_version_given[] =
+    "No BASIC version given (-w<version>): keywords are kept as text\r\n";
+inline constexpr char text_looks_like_image[] =
+    "%s looks like a tokenized program image, not a listing: leave out -t to list it\r\n";
+
+// Disk images. Whole-disk problems stop the run; the first two arguments are the program
+// name and the disk image's name.
+inline constexpr char not_a_disk[] =
+    "\r\n%s: %s is no OS65D disk image: %llu bytes, neither a flat image (92160 or 295680 "
+    "bytes) nor a bitstream image\r\n";
+inline constexpr char unknown_bitstream[] =
+    "\r\n%s: %s: unknown bitstream image (format version %u, disk type %u); known are version "
+    "1, types 0 to 2\r\n";
+inline constexpr char short_bitstream[] =
+    "\r\n%s: %s: the bitstream image ends before its last track\r\n";
+inline constexpr char no_directory[] =
+    "\r\n%s: %s holds no directory (a blank or unformatted disk?): %s\r\n";
+inline constexpr char disk_store_unsupported[] = "\r\n%s: -t with -disk is not supported yet\r\n";
+inline constexpr char no_such_entry[] = "\r\n%s: No file %s on %s\r\n";
+// An entry's problem: the disk, the entry's name, and what is wrong.
+inline constexpr char entry_problem[] = "%s: entry %s: %s\r\n";
+inline constexpr char entry_not_basic[] =
+    "%s: entry %s holds no BASIC program (no chain of line links from its start address)\r\n";
+
+// What is wrong with an entry or a track, as entry_problem and the directory say it.
+inline constexpr char track_without_header[] = "track %d has no track header";
+inline constexpr char track_frame_errors[] =
+    "track %d has %d frames with parity or stop bit errors";
+inline constexpr char track_without_sector[] = "track %d has no sector %d";
+inline constexpr char track_unreadable[] = "track %d cannot be read";
+inline constexpr char track_not_bcd[] = "track number %02X is not BCD";
+inline constexpr char track_beyond_disk[] = "track %d lies beyond the disk's last track %d";
+inline constexpr char first_after_last[] = "first track %d lies after last track %d";
+
+// The directory: name, tracks, contents.
+inline constexpr char directory_line[] = "%s  %-5s  %s\r\n";
+inline constexpr char holds_basic[] = "BASIC $%04X %zu bytes";
+inline constexpr char holds_other[] = "other";
+inline constexpr char unreadable_entry[] = "unreadable: %s";
 
 }  // namespace message
 

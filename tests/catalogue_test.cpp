@@ -18,7 +18,7 @@ TEST(catalogue, rows_have_their_counts_addresses_and_listed_numbers) {
     unsigned load_address;
     int listed_number;
   };
-  const row expected[] = {{68, 0x0300, 0}, {68, 0x3A7E, 2}, {68, 0x3A7E, 1}, {68, 0x327E, 3},
+  const row expected[] = {{68, 0x0300, 0}, {68, 0x3A7E, 1}, {68, 0x3A7E, 2}, {68, 0x327E, 3},
                           {68, 0x317E, 4}, {75, 0x6000, 5}, {74, 0x6000, 6}};
   for (int r = 0; r < version_count; ++r) {
     const version_entry& entry = version_table[static_cast<std::size_t>(r)];

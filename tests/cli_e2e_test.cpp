@@ -42,6 +42,10 @@ TEST(cli_e2e, usage_errors_and_listings_byte_for_byte) {
       {"brenvik", {"-kx"}, 0, keyword_listing(0), ""},
       {"brenvik", {"-w1", "-t", "-k2", "missing.tok"}, 0, keyword_listing(2), ""},
       {"brenvik", {"-w9", "-k2"}, 1, "", "Invalid version specified\r\n" + usage},
+      {"brenvik", {"-w", "3", "prog.tok"}, 1, "", "Invalid version specified\r\n" + usage},
+      {"brenvik", {"-w3x"}, 1, "", "Invalid version specified\r\n" + usage},
+      {"brenvik", {"--help"}, 0, usage, ""},
+      {"bv", {"-t", "--version", "-x"}, 0, "brenvik " BRENVIK_VERSION "\r\n", ""},
   };
   scratch_dir dir;
   for (const row& r : rows) {

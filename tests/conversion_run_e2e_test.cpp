@@ -130,7 +130,7 @@ TEST_F(conversion_run_e2e, inputs_that_cannot_be_opened_or_read) {
   EXPECT_EQ(stdin_folder.err, "\r\nbrenvik: Error reading standard input\r\n");
 
   // Reading a process's own memory from address 0 fails with an I/O error.
-  const run_result unreadable = run({"-t", "/proc/self/mem"});
+  const run_result unreadable = run({"-t", "-w0", "/proc/self/mem"});
   EXPECT_EQ(unreadable.status, 1);
   EXPECT_EQ(unreadable.err, "\r\nbrenvik: Error reading /proc/self/mem\r\n");
 }
@@ -229,16 +229,19 @@ TEST_F(conversion_run_e2e, rejected_inputs_fail_the_run_but_not_the_next_input) 
 
 TEST_F(conversion_run_e2e, tokenizes_for_the_load_address_of_the_command_line) {
   write_file(dir / "p.bas", "10 PRINT\r\n");
+  const std::string no_version =
+      "No BASIC version given (-w<version>): keywords are kept as text\r\n";
   struct row {
     std::vector<std::string> args;
     std::string image;
+    std::string err = "";
   };
   const row rows[] = {
-      {{"-t", "p.bas"}, image_of(0x0300, {{10, "PRINT"}})},
+      {{"-t", "p.bas"}, image_of(0x0300, {{10, "PRINT"}}), no_version},
       {{"-text", "-w0", "p.bas"}, image_of(0x0300, {{10, "\x97"}})},
       {{"-w5", "-t", "p.bas"}, image_of(0x6000, {{10, "\x97"}})},
       {{"-w5", "-t", "-l", "0", "p.bas"}, image_of(0x6000, {{10, "\x97"}})},
-      {{"-t", "-l", "0", "p.bas"}, image_of(0x0000, {{10, "PRINT"}})},
+      {{"-t", "-l", "0", "p.bas"}, image_of(0x0000, {{10, "PRINT"}}), no_version},
       {{"-w5", "-t", "-l", "3A7E", "p.bas"}, image_of(0x3A7E, {{10, "\x97"}})},
       {{"-w3", "-t", "-l", "300", "p.bas"}, image_of(0x0300, {{10, "\x97"}})},
   };
@@ -246,7 +249,7 @@ TEST_F(conversion_run_e2e, tokenizes_for_the_load_address_of_the_command_line) {
     const run_result result = run(r.args);
     EXPECT_EQ(result.status, 0) << r.args[1];
     EXPECT_EQ(result.out, r.image) << r.args[1];
-    EXPECT_EQ(result.err, "") << r.args[1];
+    EXPECT_EQ(result.err, r.err) << r.args[1];
   }
 
   write_file(dir / "long.bas", "10 A\r\n20 " + std::string(300, 'B') + "\r\n");
@@ -254,6 +257,23 @@ TEST_F(conversion_run_e2e, tokenizes_for_the_load_address_of_the_command_line) {
   EXPECT_EQ(too_long.status, 1);
   EXPECT_EQ(too_long.out, image_of(0x300, {{10, "A"}}) + image_of(0x300, {{10, "\x97"}}));
   EXPECT_EQ(too_long.err, "Line 20 is too long (300 bytes tokenized, at most 250)\r\n");
+}
+
+// A listing captured from a tape: NUL padding, the machine's OK and end-of-file marks.
+TEST_F(conversion_run_e2e, a_captured_listing_tokenizes_as_the_machine_takes_it) {
+  const std::string pad(10, '\0');
+  write_file(dir / "capture.bas", "\r\n" + pad + " 10 PRINT \"HI\"\r\n" + pad + " 20 END\r\n" +
+                                      pad + "OK\r\n\x1A\x1A\x1A\r\n");
+  const run_result result = run({"-t", "-w0", "capture.bas"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, image_of(0x300, {{10, "\x97 \"HI\""}, {20, "\x80"}, {22, "OK"}}));
+  EXPECT_EQ(result.err, "No line number on 1 line; numbered on, the first as line 22\r\n");
+
+  const run_result image = run({"-t", "-w0", "a.tok"});
+  EXPECT_EQ(image.status, 0);
+  EXPECT_EQ(image.err,
+            "a.tok looks like a tokenized program image, not a listing: leave out -t to list it\r\n"
+            "No line number on 1 line; numbered on, the first as line 10\r\n");
 }
 
 // A first record that makes the low byte of its link zero ($0400, $3300, $3B00) lists back.

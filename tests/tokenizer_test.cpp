@@ -39,13 +39,25 @@ struct row {
   int version;
   unsigned load_address;
   std::string image;
+  std::string err = "";
+  int result = 0;
 };
 
 void check(const row& r) {
   const tokenized t = tokenize(r.text, r.version, r.load_address);
-  EXPECT_EQ(t.result, 0) << r.what;
+  EXPECT_EQ(t.result, r.result) << r.what;
   EXPECT_EQ(t.image, r.image) << r.what;
-  EXPECT_EQ(t.err, "") << r.what;
+  EXPECT_EQ(t.err, r.err) << r.what;
+}
+
+std::string numbered_on(int count, unsigned first) {
+  return "No line number on " + std::to_string(count) + (count == 1 ? " line" : " lines") +
+         "; numbered on, the first as line " + std::to_string(first) + "\r\n";
+}
+
+std::string above_63999(unsigned line) {
+  return "Line " + std::to_string(line) +
+         ": line numbers above 63999 cannot be entered on the machine\r\n";
 }
 
 TEST(tokenizer, lines_become_records) {
@@ -56,13 +68,14 @@ TEST(tokenizer, lines_become_records) {
        bytes({0x00, 0x17, 0x03, 0x0A, 0x00, 0x97, 0x20, 0x22, 0x50, 0x52, 0x49, 0x4E,
               0x54, 0x22, 0x3A, 0x8E, 0x20, 0x50, 0x52, 0x49, 0x4E, 0x54, 0x00, 0x25,
               0x03, 0x14, 0x00, 0x83, 0x20, 0x31, 0x2C, 0x46, 0x4F, 0x52, 0x2C, 0x32,
-              0x00, 0x2E, 0x03, 0x16, 0x00, 0x88, 0x20, 0x31, 0x30, 0x00, 0x00, 0x00})},
+              0x00, 0x2E, 0x03, 0x16, 0x00, 0x88, 0x20, 0x31, 0x30, 0x00, 0x00, 0x00}),
+       numbered_on(1, 22)},
       {"abbreviations", "10 Pr\r\n20 Ta\r\n30 print\r\n", 0, 0x300,
        image_of(0x300, {{10, "\x97"}, {20, "\x9C"}, {30, "print"}})},
       {"no version, no keywords", "10 Pr\r\n20 Ta\r\n30 print\r\n", -1, 0x300,
        image_of(0x300, {{10, "Pr"}, {20, "Ta"}, {30, "print"}})},
       {"numbering on by 2; a bare number sets the next", "PRINT\r\nPRINT\r\n100\r\nEND\r\n", 0,
-       0x300, image_of(0x300, {{10, "\x97"}, {12, "\x97"}, {100, "\x80"}})},
+       0x300, image_of(0x300, {{10, "\x97"}, {12, "\x97"}, {100, "\x80"}}), numbered_on(3, 10)},
       {"operators", "10 A=B<=C", 0, 0x300,
        image_of(0x300, {{10,
                          "A\xAB"
@@ -74,9 +87,6 @@ TEST(tokenizer, lines_become_records) {
       {"white space before the text is dropped, after it kept", "   10 \t PRINT  \r\n", 0, 0x300,
        image_of(0x300, {{10, "\x97  "}})},
       {"high bytes are copied", "10 \x80\xFF\r\n", -1, 0x300, image_of(0x300, {{10, "\x80\xFF"}})},
-      {"links wrap at $FFFF", "1 AB\r\n2 C\r\n", -1, 0xFFF8,
-       bytes({0, 0x00, 0x00, 0x01, 0x00, 0x41, 0x42, 0x00, 0x06, 0x00, 0x02, 0x00, 0x43, 0x00, 0x00,
-              0x00})},
   };
   for (const row& r : rows)
     check(r);
@@ -84,13 +94,17 @@ TEST(tokenizer, lines_become_records) {
 
 TEST(tokenizer, line_numbers_read_as_decimal_modulo_65536) {
   const row rows[] = {
-      {"negative", "-5 END", 0, 0x300, image_of(0x300, {{65531, "\x80"}})},
+      {"negative", "-5 END", 0, 0x300, image_of(0x300, {{65531, "\x80"}}), above_63999(65531)},
       {"plus sign", "+7 A", -1, 0x300, image_of(0x300, {{7, "A"}})},
       {"above 65535", "65538 A", -1, 0x300, image_of(0x300, {{2, "A"}})},
       {"very long", "123456789012345678901234567890 A", -1, 0x300, image_of(0x300, {{2770, "A"}})},
-      {"sign without digits is text", "- A", 0, 0x300, image_of(0x300, {{10, "\xA4 A"}})},
+      {"sign without digits is text", "- A", 0, 0x300, image_of(0x300, {{10, "\xA4 A"}}),
+       numbered_on(1, 10)},
       {"number runs into the text", "20PRINT", 0, 0x300, image_of(0x300, {{20, "\x97"}})},
-      {"numbering wraps", "65535 A\r\nB", -1, 0x300, image_of(0x300, {{65535, "A"}, {1, "B"}})},
+      {"numbering wraps", "65535 A\r\nB", -1, 0x300, image_of(0x300, {{65535, "A"}, {1, "B"}}),
+       above_63999(65535) +
+           "Line 1 follows line 65535: the machine keeps lines in ascending order\r\n" +
+           numbered_on(1, 1)},
   };
   for (const row& r : rows)
     check(r);
@@ -109,8 +123,8 @@ TEST(tokenizer, line_ends_and_long_lines) {
       {"LF CR is two ends", "10 A\n\r20 B", -1, 0x300, image_of(0x300, {{10, "A"}, {20, "B"}})},
       {"cassette padding", std::string("10 A\r\0\0\0\n20 B\r\0\0\0\n", 18), -1, 0x300,
        image_of(0x300, {{10, "A"}, {20, "B"}})},
-      {"a zero byte ends the text", std::string("10 A\0B\r\n20 C", 12), -1, 0x300,
-       image_of(0x300, {{10, "A"}, {20, "C"}})},
+      {"zero bytes are dropped", std::string("1\0000 A\0B\r\n\0\0\00020 C\0", 17), -1, 0x300,
+       image_of(0x300, {{10, "AB"}, {20, "C"}})},
       {"300 characters, 60 tokens", long_line, 0, 0x300,
        image_of(0x300, {{10, std::string(60, '\x97')}})},
       {"250 bytes fit", "10 " + std::string(250, 'A'), -1, 0x300,
@@ -128,7 +142,9 @@ TEST(tokenizer, a_line_too_long_for_a_record_ends_the_image) {
 
   const tokenized unnumbered = tokenize("-2 A\r\n" + std::string(4000, 'C'), -1, 0x300);
   EXPECT_EQ(unnumbered.result, -1);
-  EXPECT_EQ(unnumbered.err, "Line 0 is too long (4000 bytes tokenized, at most 250)\r\n");
+  EXPECT_EQ(unnumbered.err, above_63999(65534) +
+                                "Line 0 is too long (4000 bytes tokenized, at most 250)\r\n" +
+                                numbered_on(1, 0));
 }
 
 TEST(tokenizer, literal_text_after_rem_and_data) {
@@ -155,6 +171,78 @@ TEST(tokenizer, literal_text_after_rem_and_data) {
   };
   for (const row& r : rows)
     check(r);
+}
+
+// Captured listings: bytes the machine's input routine ignores, and lines it would not store
+// as written.
+TEST(tokenizer, captured_listings) {
+  const std::string zero(1, '\0');
+  const std::string pad(10, '\0');
+  const std::string out_of_order =
+      "Line 10 follows line 20: the machine keeps lines in ascending order\r\n";
+  const row rows[] = {
+      {"zero bytes are dropped in strings, REM and DATA too",
+       "10 PRINT \"A" + zero + "B\":REM X" + zero + "Y\r\n20 DATA 1" + zero + ",2", 0, 0x300,
+       image_of(0x300, {{10, "\x97 \"AB\":\x8E XY"}, {20, "\x83 1,2"}})},
+      {"cassette padding in front of every line",
+       "\r\n" + pad + " 0 PRINT\r\n" + pad + " 1 END\r\n" + pad, 0, 0x300,
+       image_of(0x300, {{0, "\x97"}, {1, "\x80"}})},
+      {"a line of control characters is blank", "10 A\r\n\x1A\x1A\x1A\r\n\x03\r\n \x1A \t\r\n20 B",
+       -1, 0x300, image_of(0x300, {{10, "A"}, {20, "B"}})},
+      {"but not a numbered one", "10 \x1A", -1, 0x300, image_of(0x300, {{10, "\x1A"}})},
+      {"a byte order mark at the start",
+       "\xEF\xBB\xBF"
+       "10 A",
+       -1, 0x300, image_of(0x300, {{10, "A"}})},
+      {"screen text is numbered on", "10 A\r\nOK\r\nLIST\r\n", 0, 0x300,
+       image_of(0x300, {{10, "A"}, {12, "OK"}, {14, "\x99"}}), numbered_on(2, 12)},
+      {"out of order, and above 63999", "20 A\r\n10 B\r\n64000 C", -1, 0x300,
+       image_of(0x300, {{20, "A"}, {10, "B"}, {64000, "C"}}), out_of_order + above_63999(64000)},
+      {"the same number twice", "5 A\r\n5 B", -1, 0x300, image_of(0x300, {{5, "A"}, {5, "B"}}),
+       "Line 5 follows line 5: the machine keeps lines in ascending order\r\n"},
+      {"a tokenized image given as text", image_of(0x300, {{10, "\x97"}}), 0, 0x300,
+       image_of(0x300, {{10, "\x97"}}),
+       "standard input looks like a tokenized program image, not a listing: leave out -t to list "
+       "it\r\n" +
+           numbered_on(1, 10)},
+  };
+  for (const row& r : rows)
+    check(r);
+}
+
+// A line is read in pieces, so its length costs no memory; the pieces join seamlessly.
+TEST(tokenizer, lines_longer_than_a_piece) {
+  const std::string zeros(10000, '\0');
+  const row rows[] = {
+      {"a keyword across pieces", "10" + std::string(4092, ' ') + "PRINT", 0, 0x300,
+       image_of(0x300, {{10, "\x97"}})},
+      {"a number across pieces", "1" + zeros + "0 A", -1, 0x300, image_of(0x300, {{10, "A"}})},
+      {"a sign across pieces", "-" + zeros + "5 A", -1, 0x300, image_of(0x300, {{65531, "A"}}),
+       above_63999(65531)},
+      {"DATA across pieces", "10 DATA " + zeros + "1:PRINT", 0, 0x300,
+       image_of(0x300, {{10, "\x83 1:\x97"}})},
+      {"a string across pieces", "10 PRINT \"" + std::string(5000, '\0') + "PRINT\":END", 0, 0x300,
+       image_of(0x300, {{10, "\x97 \"PRINT\":\x80"}})},
+  };
+  for (const row& r : rows)
+    check(r);
+
+  std::string prints;
+  for (int i = 0; i < 5000; ++i)
+    prints += "PRINT";
+  const tokenized t = tokenize("10 A\r\n20 " + prints + "\r\n30 B", 0, 0x300);
+  EXPECT_EQ(t.result, -1);
+  EXPECT_EQ(t.image, image_of(0x300, {{10, "A"}}));
+  EXPECT_EQ(t.err, "Line 20 is too long (5000 bytes tokenized, at most 250)\r\n");
+}
+
+// Records must end below $FFFF, where the end marker still fits.
+TEST(tokenizer, a_program_that_runs_past_the_top_of_memory_is_refused) {
+  check({"the last record fits exactly", "1 AB\r\n2 C", -1, 0xFFF0,
+         image_of(0xFFF0, {{1, "AB"}, {2, "C"}})});
+  check({"one byte more does not", "1 AB\r\n2 C\r\n3 D", -1, 0xFFF4,
+         bytes({0, 0xFC, 0xFF, 0x01, 0x00, 0x41, 0x42, 0x00, 0, 0}),
+         "Line 2 runs past the top of memory at $FFFF: give a lower load address with -l\r\n", -1});
 }
 
 // Programs of every version, written as the machine lists them (keywords in full, names in

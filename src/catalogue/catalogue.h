@@ -102,12 +102,13 @@ inline constexpr auto list_f = erased(list_e, 0x9B);
 
 }  // namespace keyword_lists
 
-// The rows in detection order. Rows 1 and 2 list as numbers 2 and 1; rows 1 and 2 share a
-// load address, as do rows 5 and 6; rows 3 and 4 share their keyword list.
+// The rows in detection order. Rows 1 and 2 share a load address, as do rows 5 and 6; rows 3
+// and 4 share their keyword list. Every row lists under its own index, the number that -w
+// and -k take.
 inline constexpr std::array<version_entry, version_count> version_table = {{
     {keyword_lists::list_a, 68, 0x0300, 0, "OSI BASIC In ROM (C1/C2/C4)"},
-    {keyword_lists::list_b, 68, 0x3A7E, 2, "OSI OS65D v3.2 Plot BASIC 5.25\" disk"},
-    {keyword_lists::list_c, 68, 0x3A7E, 1, "OSI OS65D v3.3 BASIC 5.25\" disk"},
+    {keyword_lists::list_b, 68, 0x3A7E, 1, "OSI OS65D v3.2 Plot BASIC 5.25\" disk"},
+    {keyword_lists::list_c, 68, 0x3A7E, 2, "OSI OS65D v3.3 BASIC 5.25\" disk"},
     {keyword_lists::list_d, 68, 0x327E, 3, "OSI OS65D v3.1 BASIC 5.25\" disk"},
     {keyword_lists::list_d, 68, 0x317E, 4, "OSI OS65D V3.2 BASIC 8\" disk"},
     {keyword_lists::list_e, 75, 0x6000, 5, "OSI OS65U V1.42 Hard disk BASIC"},
@@ -115,8 +116,11 @@ inline constexpr std::array<version_entry, version_count> version_table = {{
 }};
 
 static_assert([] {
-  for (const version_entry& row : version_table)
-    if (row.keyword_count != static_cast<int>(row.keywords.size())) return false;
+  for (int row = 0; row < version_count; ++row) {
+    const version_entry& entry = version_table[static_cast<std::size_t>(row)];
+    if (entry.keyword_count != static_cast<int>(entry.keywords.size())) return false;
+    if (entry.listed_number != row) return false;
+  }
   return true;
 }());
 

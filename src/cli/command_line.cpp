@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -32,6 +33,20 @@ int read_decimal(const char* text) {
   return static_cast<int>(std::strtol(text, nullptr, 10));
 }
 
+// Reads a version number: an optional sign and decimal digits, nothing else, 0 to 6.
+std::optional<int> read_version(std::string_view text) {
+  const bool negative = text.starts_with('-');
+  if (negative || text.starts_with('+')) text.remove_prefix(1);
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  text.remove_prefix(std::min(text.find_first_not_of('0'), text.size() - 1));
+  if (text.size() > 1) return std::nullopt;  // 10 or more
+  const int value = text[0] - '0';
+  if (negative && value != 0) return std::nullopt;
+  return is_version(value) ? std::optional(value) : std::nullopt;
+}
+
 std::string name_after_backslash(const char* invocation) {
   const std::string_view name = invocation != nullptr ? invocation : "";
   const std::size_t slash = name.rfind('\\');
@@ -62,6 +77,7 @@ parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FI
   run_options& options = result.options;
   options.program_name = name_after_backslash(argc > 0 ? argv[0] : nullptr);
   std::optional<uint32_t> given_load_address;
+  bool skip_given = false;
 
   int i = 1;
   for (; i < argc; ++i) {
@@ -72,6 +88,14 @@ parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FI
     if (option == "--") {
       ++i;
       break;
+    }
+    if (option == "--help") {
+      print_usage(out, options.program_name);
+      return stop_after_listing(options.program_name, out, err);
+    }
+    if (option == "--version") {
+      report(out, message::version, BRENVIK_VERSION);
+      return stop_after_listing(options.program_name, out, err);
     }
     if (option == "-l" && has_value) {
       if (auto value = read_hex(argv[i + 1])) {
@@ -99,7 +123,17 @@ parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FI
         return stop(exit_failure);
       }
       options.skip_count = static_cast<int16_t>(static_cast<uint16_t>(*value));
+      skip_given = true;
       ++i;
+      continue;
+    }
+    if (option == "-disk") {
+      if (!has_value) {
+        report(err, message::disk_name_missing);
+        print_usage(err, options.program_name);
+        return stop(exit_failure);
+      }
+      options.disk_name = argv[++i];
       continue;
     }
     if (option == "-text" || option == "-t") {
@@ -112,12 +146,13 @@ parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FI
       return stop(exit_failure);
     }
     if (starts_with(arg, "-w")) {
-      options.version = read_decimal(arg + 2);
-      if (!is_version(options.version)) {
+      const std::optional<int> version = read_version(option.substr(2));
+      if (!version) {
         report(err, message::invalid_version);
         print_usage(err, options.program_name);
         return stop(exit_failure);
       }
+      options.version = *version;
       continue;
     }
     if (starts_with(arg, "-k")) {
@@ -133,11 +168,17 @@ parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FI
     return stop(exit_failure);
   }
   options.inputs.assign(argv + i, argv + argc);
+  if (options.disk_name && (skip_given || (options.text_mode && !options.output_name))) {
+    report(err, skip_given ? message::skip_with_disk : message::disk_output_missing);
+    print_usage(err, options.program_name);
+    return stop(exit_failure);
+  }
 
   // A load address of 0 (or none given) means the chosen version's own.
   const uint16_t default_address =
       version_table[static_cast<std::size_t>(is_version(options.version) ? options.version : 0)]
           .load_address;
+  options.load_address_given = given_load_address.has_value();
   if (!given_load_address) {
     options.load_address = default_address;
   } else {

@@ -14,12 +14,14 @@ namespace brenvik {
 struct run_options {
   std::string program_name;   // invocation name after its last backslash
   int version = no_version;   // row of version_table, or -1
-  uint16_t load_address = 0;  // where text mode places the program area
-  int16_t skip_count = 0;     // bytes to discard from the first input; <= 0 skips nothing
-  bool text_mode = false;     // -t: tokenize a listing instead of listing an image
+  uint16_t load_address = 0;  // where the program area lies (for listing only when -l is given)
+  bool load_address_given = false;  // -l appeared
+  int16_t skip_count = 0;           // bytes to discard from the first input; <= 0 skips nothing
+  bool text_mode = false;           // -t: tokenize a listing instead of listing an image
   bool force_overwrite = false;
   std::optional<std::string> output_name;
-  std::vector<std::string> inputs;  // empty: standard input
+  std::optional<std::string> disk_name;  // -disk: inputs name its entries (or, with -t, listings)
+  std::vector<std::string> inputs;       // empty: standard input (or with -disk, its directory)
 };
 
 // What parsing decided: run the conversion with `options`, or end with `exit_status`
@@ -30,12 +32,14 @@ struct parse_result {
   run_options options;
 };
 
-// Reads the argument vector (argv[0] is the invocation name). Options are tested in a fixed
+// Reads the argument vector (argv[0] is the invocation name). `--help` and `--version` write
+// the usage text or the version to `out` and end parsing like `-k`. Options are tested in a fixed
 // order; the first argument that does not begin with '-', or everything after "--", starts
 // the inputs. Usage and messages go to `err`; `-k<version>` writes the keyword list to `out`.
 // Hexadecimal values (-l, -skip) read as strtoul does in base 16 and keep their low 16 bits;
 // version numbers read as the standard decimal conversion does. Settles the default load
-// address: the chosen version's (row 0's when none) unless -l gave a non-zero one.
+// address: the chosen version's (row 0's when none) unless -l gave a non-zero one. -disk
+// takes a separate value like -o; -skip cannot go with it, and -t -disk needs -o.
 parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FILE* err);
 
 }  // namespace brenvik

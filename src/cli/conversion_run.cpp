@@ -1,9 +1,18 @@
 #include "cli/conversion_run.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "cli/output_file.h"
+#include "disk/container.h"
+#include "disk/os65d.h"
 #include "image/decoder.h"
 #include "messages.h"
 #include "tokenize/tokenizer.h"
@@ -18,6 +27,23 @@ bool same_regular_file(const struct stat& a, const struct stat& b) {
   return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// Where one conversion writes: standard output, a device or pipe named with -o, or a new
+// file that replaces the output when the conversion has ended.
+struct destination {
+  FILE* stream = nullptr;
+  std::unique_ptr<output_file> file;
+  bool direct = false;  // `stream` was opened on the output itself
+};
+
+// Entry names compare without regard to case or trailing spaces.
+std::string entry_key(std::string_view name) {
+  std::string key(name.substr(0, name.find_last_not_of(' ') + 1));
+  std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) {
+    return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  });
+  return key;
+}
+
 class conversion_run {
  public:
   conversion_run(const run_options& options, FILE* std_in, FILE* std_out, FILE* err)
@@ -28,15 +54,23 @@ class conversion_run {
         skip_count_(options.skip_count) {}
 
   int run() {
+    if (!options_.output_name && output_is_an_input(fileno(std_out_))) {
+      report(err_, message::output_is_input, program(), message::standard_output);
+      return exit_failure;
+    }
+    if (options_.disk_name) return options_.text_mode ? store_into_disk() : list_disk();
+    if (options_.text_mode && options_.version == no_version) {
+      report(err_, message::no_version_given);
+    }
     bool rejected = false;
     if (options_.inputs.empty()) {
       // Standard input needs no switch to binary mode: POSIX streams are untranslated.
-      const outcome result = convert(nullptr);
+      const outcome result = convert_file(nullptr);
       if (result == outcome::failed) return exit_failure;
       rejected = result == outcome::rejected;
     }
     for (const std::string& input : options_.inputs) {
-      const outcome result = convert(&input);
+      const outcome result = convert_file(&input);
       if (result == outcome::failed) return exit_failure;
       rejected = rejected || result == outcome::rejected;
     }
@@ -58,11 +92,15 @@ class conversion_run {
     return input;
   }
 
-  // True when `output` is the same file as an input of the run (or standard input when
-  // none is named), which opening the output for writing would empty before it is read.
+  // True when `output` is the same file as an input of the run: a named input, or standard
+  // input when none is named, or the disk image read.
   bool is_an_input(const struct stat& output) const {
     struct stat input {};
-    if (options_.inputs.empty()) {
+    if (options_.disk_name) {
+      if (stat(options_.disk_name->c_str(), &input) == 0 && same_regular_file(output, input)) {
+        return true;
+      }
+    } else if (options_.inputs.empty()) {
       const int descriptor = fileno(std_in_);
       return descriptor >= 0 && fstat(descriptor, &input) == 0 && same_regular_file(output, input);
     }
@@ -72,26 +110,70 @@ class conversion_run {
     return false;
   }
 
-  // Creates the named output under the overwrite guard.
-  FILE* open_output(const std::string& name) const {
-    struct stat status {};
-    if (stat(name.c_str(), &status) == 0) {
-      if (!options_.force_overwrite) {
-        report(err_, message::output_exists, name.c_str());
-        return nullptr;
-      }
-      if (is_an_input(status)) {
-        report(err_, message::output_is_input, program(), name.c_str());
-        return nullptr;
-      }
-    }
-    FILE* output = std::fopen(name.c_str(), "wb");
-    if (output == nullptr) report(err_, message::cant_open_output, program(), name.c_str());
-    return output;
+  bool output_is_an_input(int descriptor) const {
+    struct stat output {};
+    return descriptor >= 0 && fstat(descriptor, &output) == 0 && is_an_input(output);
   }
 
-  // One conversion: `input_name` null means standard input.
-  outcome convert(const std::string* input_name) {
+  // Opens where the next conversion writes: the named output under the overwrite guard, or
+  // standard output.
+  std::optional<destination> open_output() const {
+    if (!options_.output_name) return destination{std_out_};
+    const std::string& name = *options_.output_name;
+    struct stat status {};
+    const bool exists = stat(name.c_str(), &status) == 0;
+    if (exists && !options_.force_overwrite) {
+      report(err_, message::output_exists, name.c_str());
+      return std::nullopt;
+    }
+    if (exists && is_an_input(status)) {
+      report(err_, message::output_is_input, program(), name.c_str());
+      return std::nullopt;
+    }
+    destination to;
+    if (exists && !S_ISREG(status.st_mode)) {
+      to.stream = std::fopen(name.c_str(), "wb");
+      to.direct = true;
+    } else if ((to.file = output_file::create(name, exists ? name.c_str() : nullptr))) {
+      to.stream = to.file->stream();
+    }
+    if (to.stream == nullptr) {
+      report(err_, message::cant_open_output, program(), name.c_str());
+      return std::nullopt;
+    }
+    return to;
+  }
+
+  // Ends a conversion's output: checks that every byte was written, and gives a new file
+  // the output's name unless the conversion failed (`read_failed`).
+  bool close_output(destination& to, bool read_failed) const {
+    bool write_failed = std::ferror(to.stream) != 0;
+    if (to.file) {
+      write_failed = !to.file->close() || write_failed;
+    } else if (to.direct) {
+      write_failed = std::fclose(to.stream) != 0 || write_failed;
+    } else {
+      write_failed = std::fflush(to.stream) != 0 || write_failed;
+    }
+    const char* name =
+        options_.output_name ? options_.output_name->c_str() : message::standard_output;
+    if (write_failed) report(err_, message::write_error, program(), name);
+    if (read_failed || write_failed || !to.file) return !read_failed && !write_failed;
+    switch (to.file->commit(options_.force_overwrite)) {
+      case output_file::commit_result::done:
+        return true;
+      case output_file::commit_result::exists:
+        report(err_, message::output_exists, name);
+        return false;
+      case output_file::commit_result::failed:
+        report(err_, message::cant_open_output, program(), name);
+        return false;
+    }
+    return false;
+  }
+
+  // One conversion of a file: `input_name` null means standard input.
+  outcome convert_file(const std::string* input_name) {
     FILE* input = input_name != nullptr ? open_input(*input_name) : std_in_;
     if (input == nullptr) return outcome::failed;
     const char* input_label = input_name != nullptr ? input_name->c_str() : message::standard_input;
@@ -103,39 +185,141 @@ class conversion_run {
       if (std::getc(input) == EOF) break;
     }
     skip_count_ = 0;  // the count belongs to the first input only
-    if (std::ferror(input) != 0) {
-      report(err_, message::read_error, program(), input_label);
+    bool read_failed = std::ferror(input) != 0;
+    std::optional<destination> to;
+    if (!read_failed) to = open_output();
+    if (!to) {
+      if (read_failed) report(err_, message::read_error, program(), input_label);
       close_input();
       return outcome::failed;
     }
 
-    FILE* output = std_out_;
-    if (options_.output_name) output = open_output(*options_.output_name);
-    if (output == nullptr) {
-      close_input();
-      return outcome::failed;
-    }
-
-    const int result =
-        options_.text_mode
-            ? tokenize_text(input, output, err_, options_.version, options_.load_address)
-            : decode_image(input, output, err_, {.version = options_.version});
-
-    const bool read_failed = std::ferror(input) != 0;
-    close_input();
-    bool write_failed = std::ferror(output) != 0;
-    if (options_.output_name) {
-      write_failed = (std::fclose(output) != 0) || write_failed;
+    int result = 0;
+    if (options_.text_mode) {
+      result = tokenize_text(input, to->stream, err_, options_.version, options_.load_address,
+                             input_label);
     } else {
-      write_failed = (std::fflush(output) != 0) || write_failed;
+      image_origin origin{options_.version};
+      if (options_.load_address_given) origin.load_address = options_.load_address;
+      result = decode_image(input, to->stream, err_, origin);
     }
+    read_failed = std::ferror(input) != 0;
+    close_input();
     if (read_failed) report(err_, message::read_error, program(), input_label);
-    if (write_failed) {
-      report(err_, message::write_error, program(),
-             options_.output_name ? options_.output_name->c_str() : message::standard_output);
-    }
-    if (read_failed || write_failed) return outcome::failed;
+    if (!close_output(*to, read_failed)) return outcome::failed;
     return result < 0 ? outcome::rejected : outcome::converted;
+  }
+
+  // The disk image of -disk, identified, with its directory; null after a message when it
+  // cannot be read as one.
+  std::unique_ptr<disk::os65d_disk> open_disk(std::vector<disk::directory_entry>& entries) {
+    const char* name = options_.disk_name->c_str();
+    disk_bytes_ = disk::open_image_file(*options_.disk_name);
+    if (!disk_bytes_) {
+      report(err_, message::cant_open_input, program(), name);
+      return nullptr;
+    }
+    disk::geometry shape;
+    disk::container_problem problem;
+    if (!disk::identify(*disk_bytes_, shape, problem)) {
+      if (problem.kind == disk::container_problem::unknown_bitstream) {
+        report(err_, message::unknown_bitstream, program(), name, problem.version, problem.type);
+      } else if (problem.kind == disk::container_problem::short_bitstream) {
+        report(err_, message::short_bitstream, program(), name);
+      } else {
+        report(err_, message::not_a_disk, program(), name,
+               static_cast<unsigned long long>(problem.size));
+      }
+      return nullptr;
+    }
+    auto opened = std::make_unique<disk::os65d_disk>(*disk_bytes_, shape);
+    if (const disk::problem p = opened->read_directory(entries); p.kind != disk::problem::none) {
+      report(err_, message::no_directory, program(), name, disk::describe(p).c_str());
+      return nullptr;
+    }
+    return opened;
+  }
+
+  // Lists the directory of the disk, or the programs its entries named as inputs hold.
+  int list_disk() {
+    std::vector<disk::directory_entry> entries;
+    const auto opened = open_disk(entries);
+    if (!opened) return exit_failure;
+    disk::os65d_disk& disk = *opened;
+
+    if (options_.inputs.empty()) {
+      std::optional<destination> to = open_output();
+      if (!to) return exit_failure;
+      for (const disk::directory_entry& entry : entries) {
+        const std::string tracks = format_message("%X-%X", entry.first_bcd, entry.last_bcd);
+        report(to->stream, message::directory_line, entry.name_text().c_str(), tracks.c_str(),
+               disk::describe_contents(disk, entry).c_str());
+      }
+      return close_output(*to, false) ? exit_success : exit_failure;
+    }
+
+    bool rejected = false;
+    for (const std::string& input : options_.inputs) {
+      const auto entry = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
+        return entry_key(e.name_text()) == entry_key(input);
+      });
+      if (entry == entries.end()) {
+        report(err_, message::no_such_entry, program(), input.c_str(), options_.disk_name->c_str());
+        return exit_failure;
+      }
+      const outcome result = list_entry(disk, *entry);
+      if (result == outcome::failed) return exit_failure;
+      rejected = rejected || result == outcome::rejected;
+    }
+    return rejected ? exit_failure : exit_success;
+  }
+
+  // Lists the program of one entry, with the version its address names (or the disk's
+  // OS65D BASIC), unless -w names one.
+  outcome list_entry(disk::os65d_disk& disk, const disk::directory_entry& entry) {
+    const std::string name = entry.name_text();
+    const char* disk_name = options_.disk_name->c_str();
+    const auto fail = [&](const disk::problem& p) {
+      report(err_, message::entry_problem, disk_name, name.c_str(), disk::describe(p).c_str());
+      return outcome::rejected;
+    };
+    int first = 0;
+    int last = 0;
+    if (const disk::problem p = entry.tracks(disk.shape().tracks, first, last);
+        p.kind != disk::problem::none) {
+      return fail(p);
+    }
+    std::optional<disk::basic_program> found;
+    std::vector<unsigned char> file;
+    if (first > 0) {
+      if (const disk::problem p = disk.find_basic(first, last, found, file);
+          p.kind != disk::problem::none) {
+        return fail(p);
+      }
+    }
+    if (!found) {
+      report(err_, message::entry_not_basic, disk_name, name.c_str());
+      return outcome::rejected;
+    }
+
+    std::optional<destination> to = open_output();
+    if (!to) return outcome::failed;
+    image_origin origin{options_.version, found->load_address, disk_basic_version(disk)};
+    if (options_.load_address_given) origin.load_address = options_.load_address;
+    const int result =
+        decode_image(std::span(file).subspan(found->area, found->length), to->stream, err_, origin);
+    if (!close_output(*to, false)) return outcome::failed;
+    return result < 0 ? outcome::rejected : outcome::converted;
+  }
+
+  // The row of a disk's own OS65D BASIC, taken where a program's address names none.
+  static int disk_basic_version(const disk::os65d_disk& disk) {
+    return disk.shape().eight_inch ? 4 : 3;
+  }
+
+  int store_into_disk() {
+    report(err_, message::disk_store_unsupported, program());
+    return exit_failure;
   }
 
   const run_options& options_;
@@ -143,12 +327,22 @@ class conversion_run {
   FILE* std_out_;
   FILE* err_;
   int skip_count_;
+  std::unique_ptr<disk::image_bytes> disk_bytes_;
 };
 
 }  // namespace
 
 int convert_inputs(const run_options& options, FILE* std_in, FILE* std_out, FILE* err) {
   return conversion_run(options, std_in, std_out, err).run();
+}
+
+void open_closed_standard_descriptors() {
+  for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+    if (fcntl(descriptor, F_GETFD) < 0) {
+      // The lowest free descriptor is the closed one.
+      if (open("/dev/null", descriptor == 0 ? O_RDONLY : O_WRONLY) != descriptor) return;
+    }
+  }
 }
 
 }  // namespace brenvik

@@ -1,10 +1,10 @@
 #include "tokenize/tokenizer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "byte_io.h"
@@ -17,73 +17,116 @@ namespace brenvik {
 
 namespace {
 
-// Splits the input into physical lines; a line ends at LF, at CR LF or at CR alone.
+// A piece of a physical line, and whether the line ends after it.
+struct line_part {
+  std::span<const unsigned char> bytes;
+  bool line_ends = false;
+  bool has_zero = false;  // a zero byte among `bytes`
+};
+
+// Finds a byte in the input, keeping what a search found (or that it found nothing) for
+// the searches after it: one search covers many lines.
+class byte_finder {
+ public:
+  explicit byte_finder(int byte) : byte_(byte) {}
+
+  // The offset in `bytes`, which start at input position `base`, of the first such byte at
+  // or after offset `from`; the size of `bytes` when there is none.
+  std::size_t find(std::span<const unsigned char> bytes, std::size_t base, std::size_t from) {
+    if (position_ < base + from) {
+      position_ = base + from;
+      found_ = false;
+    }
+    if (!found_ && position_ < base + bytes.size()) {
+      const std::size_t offset = position_ - base;
+      const void* at = std::memchr(bytes.data() + offset, byte_, bytes.size() - offset);
+      found_ = at != nullptr;
+      position_ =
+          base +
+          (found_ ? static_cast<std::size_t>(static_cast<const unsigned char*>(at) - bytes.data())
+                  : bytes.size());
+    }
+    return std::min(position_ - base, bytes.size());
+  }
+
+ private:
+  int byte_;
+  std::size_t position_ = 0;  // of the byte found, or up to which there is none
+  bool found_ = false;
+};
+
+// Splits the input into physical lines, handed out in pieces; a line ends at LF, at CR LF or
+// at CR alone. Memory is the reader's fixed buffer, however long a line is.
 class line_reader {
  public:
   explicit line_reader(FILE* in) : input_(in) {}
 
-  // The next line without its line end, or nothing at the end of input. The text stays
-  // valid until the next call.
-  std::optional<std::string_view> next() {
-    consume(line_and_end_);
-    line_and_end_ = 0;
-    std::size_t scanned = 0;
-    for (;;) {
+  // The first bytes of the input, as many as `count` when the input holds them.
+  std::span<const unsigned char> peek(std::size_t count) {
+    while (input_.pending().size() < count && !at_end_ && !input_.full())
+      at_end_ = !input_.read_more();
+    return input_.pending().first(std::min(count, input_.pending().size()));
+  }
+  void skip(std::size_t count) { consume(count); }
+
+  // The next piece of the current line, at most `most` bytes long, or nothing when no line
+  // is left. A line that ends with the input gets an empty last piece.
+  std::optional<line_part> next(std::size_t most) {
+    for (std::size_t scanned = 0;;) {
       const auto bytes = input_.pending();
-      const std::size_t end = line_end(bytes, scanned);
-      // A CR read last may be the first half of CR LF: read on before deciding.
-      const bool open_cr = end + 1 == bytes.size() && bytes[end] == '\r' && !at_end_;
-      if (end < bytes.size() && !open_cr) {
-        line_and_end_ = end + 1;
-        if (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') {
-          ++line_and_end_;
+      if (skip_lf_ && !bytes.empty()) {
+        skip_lf_ = false;
+        if (bytes[0] == '\n') {
+          consume(1);
+          continue;
         }
-        return as_text(bytes.first(end));
       }
-      if (at_end_) {
-        if (bytes.empty()) return std::nullopt;
-        line_and_end_ = bytes.size();
-        return as_text(bytes);
+      const std::size_t limit = std::min(most, bytes.size());
+      // The first CR or LF: CR is looked for only up to the next LF.
+      const std::size_t lf = lfs_.find(bytes.first(limit), position_, scanned);
+      const void* cr = std::memchr(bytes.data() + scanned, '\r', lf - scanned);
+      const std::size_t end =
+          cr != nullptr
+              ? static_cast<std::size_t>(static_cast<const unsigned char*>(cr) - bytes.data())
+              : lf;
+      if (end < limit) {
+        skip_lf_ = bytes[end] == '\r';
+        return take(bytes, end, end + 1, true);
+      }
+      if (limit == most || at_end_ || input_.full()) {
+        if (limit == 0 && at_end_) {
+          if (!in_line_) return std::nullopt;
+          return take(bytes, 0, 0, true);
+        }
+        return take(bytes, limit, limit, false);
       }
       scanned = end;
-      if (!input_.read_more()) at_end_ = true;
+      at_end_ = !input_.read_more();
     }
   }
 
  private:
-  static std::string_view as_text(std::span<const unsigned char> bytes) {
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-  }
-
-  // The offset of the first CR or LF at or after `from`, or the size when there is none.
-  // The next LF is remembered, so that a text with CR line ends is not searched to its end
-  // for an LF at every line.
-  std::size_t line_end(std::span<const unsigned char> bytes, std::size_t from) {
-    if (from == bytes.size()) return from;  // nothing to search (and maybe no buffer yet)
-    if (!lf_known_ || lf_ < from) {
-      const void* lf = std::memchr(bytes.data() + from, '\n', bytes.size() - from);
-      lf_known_ = lf != nullptr;
-      if (lf_known_)
-        lf_ = static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - bytes.data());
-    }
-    const std::size_t limit = lf_known_ ? lf_ : bytes.size();
-    const void* cr = std::memchr(bytes.data() + from, '\r', limit - from);
-    return cr != nullptr
-               ? static_cast<std::size_t>(static_cast<const unsigned char*>(cr) - bytes.data())
-               : limit;
+  // Hands out the first `size` pending bytes, consuming `used`.
+  line_part take(std::span<const unsigned char> bytes, std::size_t size, std::size_t used,
+                 bool line_ends) {
+    const bool has_zero = zeros_.find(bytes, position_, 0) < size;
+    consume(used);
+    in_line_ = !line_ends;
+    return {bytes.first(size), line_ends, has_zero};
   }
 
   void consume(std::size_t count) {
     input_.consume(count);
-    lf_known_ = lf_known_ && lf_ >= count;
-    if (lf_known_) lf_ -= count;
+    position_ += count;
   }
 
   block_reader input_;
-  std::size_t line_and_end_ = 0;
+  std::size_t position_ = 0;  // in the input, of the first pending byte
+  byte_finder lfs_{'\n'};
+  byte_finder zeros_{0};
   bool at_end_ = false;
-  bool lf_known_ = false;  // lf_ is the offset of the next LF in the pending bytes
-  std::size_t lf_ = 0;
+  bool in_line_ = false;  // part of the current line has been handed out
+  bool skip_lf_ = false;  // the last line ended in CR: an LF right after it belongs to it
 };
 
 constexpr bool is_space(char c) {
@@ -106,22 +149,14 @@ constexpr std::array<bool, 256> keyword_starts = [] {
   return starts;
 }();
 
-// Reads a leading decimal number as "%d" does (white space, then an optional sign, then at
-// least one digit), keeping it modulo 65536 so that no number overflows. On success moves
-// `text` past the digits.
-std::optional<uint16_t> read_line_number(const char*& text) {
-  const char* p = text;
-  while (is_space(*p))
-    ++p;
-  const bool negative = *p == '-';
-  if (*p == '-' || *p == '+') ++p;
-  if (!is_digit(*p)) return std::nullopt;
-  unsigned value = 0;
-  for (; is_digit(*p); ++p)
-    value = (value * 10 + static_cast<unsigned>(*p - '0')) & 0xFFFF;
-  text = p;
-  return static_cast<uint16_t>(negative ? 0x10000 - value : value);
-}
+// A keyword is at most this long, so matching never looks further ahead.
+constexpr std::size_t lookahead = 8;
+static_assert([] {
+  for (const version_entry& row : version_table)
+    for (std::string_view keyword : row.keywords)
+      if (keyword.size() >= lookahead) return false;
+  return true;
+}());
 
 // The token codes after which the rest of a line, or of a DATA statement, is kept as
 // characters; 0 where the version has no such keyword.
@@ -142,96 +177,264 @@ literal_codes literal_codes_of(int version) {
   return codes;
 }
 
-// Tokenizes the text from `text` to `end` (which holds a zero) in place and returns the
-// tokenized length. Writing in place is safe: every token replaces at least one
-// character, so the tokenized text never outruns the reading position.
+// One line on its way to a record: read in pieces through a small work buffer, it passes
+// the white space in front, an optional line number, more white space, and then its text,
+// which is tokenized as far as the pieces reach.
 //
 // Outside strings, a keyword may begin at every letter and operator character. A string
 // runs from a double quote to the next one or to the end of the line. After REM the rest
 // of the line is kept as it stands; after DATA, the rest of the statement, up to a colon
 // outside a string.
-std::size_t tokenize_line(char* const text, const char* const end, int version,
-                          literal_codes literal) {
-  char* out = text;
-  const char* in = text;
-  const auto copy_to = [&](const char* stop) {
-    std::memmove(out, in, static_cast<std::size_t>(stop - in));
-    out += stop - in;
-    in = stop;
-  };
-  const auto string_end = [&](const char* quote) {
-    const void* closing = std::memchr(quote + 1, '"', static_cast<std::size_t>(end - quote - 1));
-    return closing != nullptr ? static_cast<const char*>(closing) + 1 : end;
-  };
+class line_tokenizer {
+ public:
+  static constexpr std::size_t work_size = 4096;
 
-  while (in != end) {
-    const char c = *in;
-    if (keyword_starts[static_cast<unsigned char>(c)]) {
-      int length = 0;
-      if (const int code = match_keyword(in, version, length); code != 0) {
-        *out++ = static_cast<char>(code);
-        in += length;
-        if (code == literal.rem) {
-          copy_to(end);
-        } else if (code == literal.data) {
-          while (in != end && *in != ':')
-            copy_to(*in == '"' ? string_end(in) : in + 1);
-          if (in != end) copy_to(in + 1);
+  line_tokenizer(int version, literal_codes codes) : version_(version), codes_(codes) {}
+
+  std::size_t room() const { return work_size - held_; }  // for the next piece
+
+  // Takes the next piece of the line (at most room() bytes), dropping its zero bytes.
+  void add(const line_part& part) {
+    const auto bytes = part.bytes;
+    if (only_controls_) {
+      only_controls_ =
+          std::all_of(bytes.begin(), bytes.end(), [](unsigned char b) { return b <= ' '; });
+    }
+    char* const held = work_.data() + kept_ + held_;
+    if (!part.has_zero) {
+      std::memcpy(held, bytes.data(), bytes.size());
+      held_ += bytes.size();
+    } else {
+      held_ +=
+          static_cast<std::size_t>(std::remove_copy(bytes.begin(), bytes.end(), held, 0) - held);
+    }
+    work_[kept_ + held_] = '\0';
+    process(part.line_ends);
+  }
+
+  bool holds_only_controls() const { return only_controls_; }
+  std::optional<uint16_t> number() const { return number_; }
+  // The tokenized text, when length() is at most a record's 250 bytes.
+  std::span<const char> text() const { return {work_.data(), kept_}; }
+  std::size_t length() const { return length_; }
+
+ private:
+  enum class stage { before_number, digits, before_text, text };
+  enum class literal_rest { none, rem, data };
+
+  // Handles the held bytes as far as possible; unless the line ends, bytes whose meaning
+  // depends on what follows stay held.
+  void process(bool line_ends) {
+    char* in = work_.data() + kept_;
+    char* const end = in + held_;
+    const auto skip_space = [&] {
+      while (in != end && is_space(*in))
+        ++in;
+    };
+    if (stage_ == stage::before_number) {
+      skip_space();
+      const bool sign = in != end && (*in == '-' || *in == '+');
+      if (in == end || (sign && in + 1 == end && !line_ends)) return hold(in, end);
+      if (is_digit(*in) || (sign && is_digit(in[1]))) {
+        negative_ = *in == '-';
+        in += sign ? 1 : 0;
+        stage_ = stage::digits;
+      } else {
+        stage_ = stage::text;  // no number: the text starts here, a sign included
+      }
+    }
+    if (stage_ == stage::digits) {
+      for (; in != end && is_digit(*in); ++in)
+        digits_ = (digits_ * 10 + static_cast<unsigned>(*in - '0')) & 0xFFFF;
+      if (in == end && !line_ends) return hold(in, end);
+      number_ = static_cast<uint16_t>(negative_ ? 0x10000 - digits_ : digits_);
+      stage_ = stage::before_text;
+    }
+    if (stage_ == stage::before_text) {
+      skip_space();
+      if (in != end) stage_ = stage::text;
+    }
+    if (stage_ == stage::text) in = tokenize(in, end, line_ends);
+    hold(in, end);
+  }
+
+  // Keeps the bytes from `in` to `end` for the next piece.
+  void hold(char* in, char* end) {
+    held_ = static_cast<std::size_t>(end - in);
+    if (held_ > 0) std::memmove(work_.data() + kept_, in, held_);
+  }
+
+  // Tokenizes the text from `in` to `end` (where a zero stands) in place, appends the result
+  // to the record and returns where it stopped: unless the line ends there, the last few
+  // characters wait for those that follow, which a keyword may need. Writing in place is
+  // safe: every token replaces at least one character, so the writing never outruns the
+  // reading.
+  char* tokenize(char* in, char* const end, bool line_ends) {
+    char* const start = work_.data() + kept_;
+    char* out = start;
+    const auto copy_to = [&](char* stop) {
+      std::memmove(out, in, static_cast<std::size_t>(stop - in));
+      out += stop - in;
+      in = stop;
+    };
+    // Copies a string up to its closing quote, or what the held bytes have of it.
+    const auto copy_string = [&] {
+      void* closing = std::memchr(in, '"', static_cast<std::size_t>(end - in));
+      in_string_ = closing == nullptr;
+      copy_to(in_string_ ? end : static_cast<char*>(closing) + 1);
+    };
+    // Copies the rest of a DATA statement: up to a colon outside a string.
+    const auto copy_data = [&] {
+      while (in != end) {
+        const char c = *in++;
+        *out++ = c;
+        if (c == '"') copy_string();
+        if (c == ':') {
+          literal_ = literal_rest::none;
+          return;
         }
+      }
+    };
+
+    if (literal_ == literal_rest::rem) copy_to(end);
+    if (in_string_) copy_string();
+    if (literal_ == literal_rest::data) copy_data();
+    // Every character before `enough` has a keyword's length of text after it.
+    const auto ahead = static_cast<std::ptrdiff_t>(lookahead - 1);
+    char* const enough = line_ends ? end : end - in > ahead ? end - ahead : in;
+    while (in < enough) {
+      const char c = *in;
+      if (keyword_starts[static_cast<unsigned char>(c)]) {
+        int length = 0;
+        if (const int code = match_keyword(in, version_, length); code != 0) {
+          *out++ = static_cast<char>(code);
+          in += length;
+          if (code == codes_.rem) {
+            literal_ = literal_rest::rem;
+            copy_to(end);
+          } else if (code == codes_.data) {
+            literal_ = literal_rest::data;
+            copy_data();
+          }
+          continue;
+        }
+      } else if (c == '"') {
+        *out++ = *in++;
+        copy_string();
         continue;
       }
-    } else if (c == '"') {
-      copy_to(string_end(in));
-      continue;
+      *out++ = *in++;
     }
-    *out++ = c;
-    ++in;
+    length_ += static_cast<std::size_t>(out - start);
+    // A text too long for a record is only counted from here on.
+    kept_ = length_ <= image::max_text_bytes ? length_ : 0;
+    return in;
   }
-  return static_cast<std::size_t>(out - text);
+
+  const int version_;
+  const literal_codes codes_;
+  // The tokenized text so far (kept_ bytes), the bytes still held, and a zero after them.
+  std::array<char, image::max_text_bytes + work_size + 1> work_;
+  std::size_t kept_ = 0;
+  std::size_t held_ = 0;
+  stage stage_ = stage::before_number;
+  bool negative_ = false;
+  unsigned digits_ = 0;
+  std::optional<uint16_t> number_;
+  bool only_controls_ = true;
+  bool in_string_ = false;
+  literal_rest literal_ = literal_rest::none;
+  std::size_t length_ = 0;  // of the tokenized text
+};
+
+// True when `bytes` begin like a tokenized image: a lead byte, then a first link that lies in
+// the program area of `load_address` or of a version.
+bool looks_like_image(std::span<const unsigned char> bytes, uint16_t load_address) {
+  if (bytes.size() < 3 || bytes[0] != image::lead_byte) return false;
+  const unsigned link = bytes[1] | bytes[2] << 8;
+  const auto holds = [&](unsigned address) {
+    return address < link && link < address + image::link_window;
+  };
+  return holds(load_address) ||
+         std::any_of(version_table.begin(), version_table.end(),
+                     [&](const version_entry& row) { return holds(row.load_address); });
 }
+
+constexpr unsigned char byte_order_mark[] = {0xEF, 0xBB, 0xBF};
+
+// The last address a record may link to: its end marker must still fit below $10000.
+constexpr unsigned highest_link = 0xFFFE;
 
 }  // namespace
 
-int tokenize_text(FILE* in, FILE* out, FILE* err, int version, uint16_t load_address) {
+int tokenize_text(FILE* in, FILE* out, FILE* err, int version, uint16_t load_address,
+                  const char* input_name) {
   line_reader lines(in);
   block_writer output(out);
+  const auto say = [&](const char* format, auto... values) {
+    output.flush();
+    report(err, format, values...);
+  };
+
+  const auto start = lines.peek(sizeof byte_order_mark);
+  if (std::equal(start.begin(), start.end(), std::begin(byte_order_mark),
+                 std::end(byte_order_mark))) {
+    lines.skip(sizeof byte_order_mark);
+  } else if (looks_like_image(start, load_address)) {
+    say(message::text_looks_like_image, input_name);
+  }
+
   output.put(image::lead_byte);
-
   const literal_codes literal = literal_codes_of(version);
-  auto address = static_cast<uint16_t>(load_address + 1);
+  unsigned address = load_address + 1u;
   uint16_t line_number = 10;
-  std::string line;  // zero-terminated copy, tokenized in place
+  std::optional<uint16_t> previous;  // the number of the last record written
+  int unnumbered = 0;                // lines with text but no number of their own
+  uint16_t first_unnumbered = 0;
   int result = 0;
-  while (const auto physical_line = lines.next()) {
-    line.assign(*physical_line);
-    char* const line_start = line.data();
-    const char* const line_end = line_start + std::strlen(line_start);  // a zero byte ends it
-    const char* text = line_start;
-    if (const auto number = read_line_number(text)) line_number = *number;
-    while (is_space(*text))
-      ++text;
+  for (;;) {
+    line_tokenizer line(version, literal);
+    std::optional<line_part> part;
+    while ((part = lines.next(line.room()))) {
+      line.add(*part);
+      if (part->line_ends) break;
+    }
+    if (!part) break;
 
-    char* const tokens = line_start + (text - line_start);
-    const std::size_t length = tokenize_line(tokens, line_end, version, literal);
-    if (length == 0) continue;
-    if (length > image::max_text_bytes) {
-      output.flush();
-      report(err, message::line_too_long, line_number, length);
+    if (line.number()) line_number = *line.number();
+    if (line.holds_only_controls() || line.length() == 0) continue;
+    if (!line.number() && unnumbered++ == 0) first_unnumbered = line_number;
+    if (line.length() > image::max_text_bytes) {
+      say(message::line_too_long, line_number, line.length());
       result = -1;
       break;
     }
-    const auto link = static_cast<uint16_t>(address + length + image::record_overhead);
+    const unsigned link = address + static_cast<unsigned>(line.length()) + image::record_overhead;
+    if (link > highest_link) {
+      say(message::line_past_top, line_number);
+      result = -1;
+      break;
+    }
+    if (line_number > 63999) say(message::line_above_63999, line_number);
+    if (previous && line_number <= *previous)
+      say(message::line_out_of_order, line_number, *previous);
+
     output.put(image::low_byte(link));
     output.put(image::high_byte(link));
     output.put(image::low_byte(line_number));
     output.put(image::high_byte(line_number));
-    output.write({tokens, length});
+    const auto text = line.text();
+    output.write({text.data(), text.size()});
     output.put(image::terminator);
     address = link;
+    previous = line_number;
     line_number = static_cast<uint16_t>(line_number + 2);
   }
   output.put(image::low_byte(image::end_link));
   output.put(image::high_byte(image::end_link));
+  if (unnumbered > 0) {
+    say(message::lines_numbered_on, unnumbered, unnumbered == 1 ? "" : "s", first_unnumbered);
+  }
   return result;
 }
 

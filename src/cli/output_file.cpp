@@ -1,0 +1,111 @@
+#include "cli/output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string_view>
+
+namespace brenvik {
+
+namespace {
+
+// A name beside the output that no file has: ".<output>.<number>~".
+std::string hidden_name(const std::string& directory, const std::string& name, unsigned attempt) {
+  std::string hidden = directory;
+  hidden.append("/.").append(std::filesystem::path(name).filename().string()).append(".");
+  hidden.append(std::to_string(getpid())).append("-").append(std::to_string(attempt)).append("~");
+  return hidden;
+}
+
+}  // namespace
+
+std::unique_ptr<output_file> output_file::create(const std::string& name, const char* mode_from) {
+  // An output that is a symbolic link to a file is replaced where the link points.
+  std::string target = name;
+  struct stat link {};
+  if (lstat(name.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    std::error_code error;
+    const auto resolved = std::filesystem::canonical(name, error);
+    if (!error) target = resolved.string();
+  }
+  const std::filesystem::path parent = std::filesystem::path(target).parent_path();
+  const std::string directory = parent.empty() ? std::filesystem::path(".") : parent;
+
+  std::string temporary;
+  int descriptor = open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (descriptor < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    for (unsigned attempt = 0; descriptor < 0 && attempt < 100; ++attempt) {
+      temporary = hidden_name(directory, target, attempt);
+      descriptor = open(temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+      if (descriptor < 0 && errno != EEXIST) break;
+    }
+  }
+  if (descriptor < 0) return nullptr;
+  struct stat old {};
+  if (mode_from != nullptr && stat(mode_from, &old) == 0) fchmod(descriptor, old.st_mode & 07777);
+  auto file = std::unique_ptr<output_file>(
+      new output_file(target, directory, descriptor, descriptor >= 0 ? temporary : ""));
+  file->stream_ = fdopen(descriptor, "wb");
+  if (file->stream_ == nullptr) return nullptr;
+  return file;
+}
+
+output_file::output_file(std::string name, std::string directory, int descriptor,
+                         std::string temporary)
+    : name_(std::move(name)),
+      directory_(std::move(directory)),
+      descriptor_(descriptor),
+      temporary_(std::move(temporary)) {}
+
+output_file::~output_file() {
+  if (stream_ != nullptr) {
+    std::fclose(stream_);
+  } else if (descriptor_ >= 0) {
+    ::close(descriptor_);
+  }
+  if (!committed_ && !temporary_.empty()) unlink(temporary_.c_str());
+}
+
+bool output_file::close() {
+  return std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
+}
+
+output_file::commit_result output_file::commit(bool replace) {
+  // A nameless file gets a name by a link through /proc, or by its descriptor alone where
+  // the process may do that.
+  const auto link_to = [&](const std::string& path) {
+    if (!temporary_.empty()) return link(temporary_.c_str(), path.c_str()) == 0;
+    const std::string self = "/proc/self/fd/" + std::to_string(descriptor_);
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      return true;
+    }
+    return errno != EEXIST && linkat(descriptor_, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
+  };
+
+  if (!replace) {
+    if (!link_to(name_)) return errno == EEXIST ? commit_result::exists : commit_result::failed;
+  } else if (!temporary_.empty()) {
+    if (rename(temporary_.c_str(), name_.c_str()) != 0) return commit_result::failed;
+  } else {
+    std::string hidden;
+    bool linked = false;
+    for (unsigned attempt = 0; !linked && attempt < 100; ++attempt) {
+      hidden = hidden_name(directory_, name_, attempt);
+      linked = link_to(hidden);
+      if (!linked && errno != EEXIST) return commit_result::failed;
+    }
+    if (!linked) return commit_result::failed;
+    if (rename(hidden.c_str(), name_.c_str()) != 0) {
+      unlink(hidden.c_str());
+      return commit_result::failed;
+    }
+  }
+  if (!temporary_.empty() && !replace) unlink(temporary_.c_str());
+  committed_ = true;
+  return commit_result::done;
+}
+
+}  // namespace brenvik

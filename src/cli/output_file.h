@@ -1,0 +1,47 @@
+// An output file that is written whole or not at all.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace brenvik {
+
+// Bytes written to stream() go to a new, nameless file in the output's folder; commit()
+// gives it the output's name, so that a failed or killed run leaves an existing output
+// exactly as it was and no temporary file behind. Where the folder cannot hold a nameless
+// file, a hidden temporary name beside the output is used and removed on failure.
+class output_file {
+ public:
+  enum class commit_result { done, exists, failed };
+
+  // Starts a new file for the output `name`. Returns null when no file can be created in
+  // its folder. `mode_from`, when not null, is an existing file whose permissions the new
+  // file takes.
+  static std::unique_ptr<output_file> create(const std::string& name, const char* mode_from);
+
+  ~output_file();
+  output_file(const output_file&) = delete;
+  output_file& operator=(const output_file&) = delete;
+
+  FILE* stream() const { return stream_; }
+
+  // Flushes and closes the stream; false when a write failed.
+  bool close();
+
+  // Gives the closed file the output's name: replacing a file of that name when `replace`,
+  // else only if none exists (`exists` when one does, even one made meanwhile).
+  commit_result commit(bool replace);
+
+ private:
+  output_file(std::string name, std::string directory, int descriptor, std::string temporary);
+
+  std::string name_;
+  std::string directory_;
+  int descriptor_;
+  std::string temporary_;  // the hidden name, when the file has one
+  FILE* stream_ = nullptr;
+  bool committed_ = false;
+};
+
+}  // namespace brenvik

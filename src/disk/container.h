@@ -1,0 +1,74 @@
+// The two forms in which OS65D floppy disks are kept: flat images, the bytes the disk
+// controller delivers, track after track; and bitstream images (an emulator's), the serial
+// line between disk and controller as bits, a character being a frame of a 0 start bit, 8
+// data bits (least significant first), an even parity bit and a 1 stop bit.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace brenvik::disk {
+
+// Where the bytes of an image file come from: read as needed, never all at once.
+class image_bytes {
+ public:
+  virtual ~image_bytes() = default;
+  virtual std::uint64_t size() const = 0;
+  // Fills `into` from `offset`; false when the bytes cannot be read.
+  virtual bool read(std::uint64_t offset, std::span<unsigned char> into) = 0;
+};
+
+// An image file, read with pread. Returns null when it cannot be opened or is no file.
+std::unique_ptr<image_bytes> open_image_file(const std::string& path);
+
+// An image in memory, which must outlive the reader.
+std::unique_ptr<image_bytes> image_in_memory(std::span<const unsigned char> bytes);
+
+enum class form { flat, bitstream };
+
+// What the image holds: the form, and the disk's size and number of tracks.
+struct geometry {
+  form kind = form::flat;
+  bool eight_inch = false;
+  int tracks = 0;
+  std::uint64_t first_track = 0;  // offset of track 0 in the file
+  std::size_t track_size = 0;     // bytes a track takes in the file
+};
+
+// Why an image is no disk image this reader knows.
+struct container_problem {
+  enum kind_t { wrong_size, unknown_bitstream, short_bitstream, unreadable } kind;
+  std::uint64_t size = 0;          // of the file
+  unsigned version = 0, type = 0;  // of a bitstream header
+};
+
+// Tells the form from the content (a bitstream's header) and the size, never the name.
+// A flat image holds 40 tracks of 2304 bytes (5.25") or 77 of 3840 (8"), and may have fewer
+// than a track's bytes more, which belong to no track.
+bool identify(image_bytes& image, geometry& found, container_problem& problem);
+
+// A track as the controller delivers it. For a bitstream track, per byte also the bit where
+// its frame starts, and the bytes whose frames broke their parity or stop bit.
+struct track {
+  std::vector<unsigned char> bytes;
+  std::vector<std::uint32_t> frame_bits;    // bitstream only
+  std::vector<std::uint32_t> frame_errors;  // bitstream only: indexes in `bytes`, ascending
+  bool read = false;                        // false: the file could not be read there
+
+  // The number of bytes from `from` to `to` whose frames are broken.
+  int errors_between(std::size_t from, std::size_t to) const;
+};
+
+// Reads track `number` (0 to tracks - 1) of an identified image.
+track read_track(image_bytes& image, const geometry& disk, int number);
+
+// Writes `value` as byte `index` of track `number` into `file`, the whole image file in
+// memory: in place for a flat image; for a bitstream image by rewriting the data and parity
+// bits of the frame that holds it (`frames` is the track as read), so that nothing moves.
+void write_track_byte(std::span<unsigned char> file, const geometry& disk, int number,
+                      const track& frames, std::size_t index, unsigned char value);
+
+}  // namespace brenvik::disk

@@ -1,0 +1,197 @@
+#include "disk/os65d.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "messages.h"
+
+namespace brenvik::disk {
+
+namespace {
+
+constexpr unsigned char header_mark[] = {0x43, 0x57};  // then the track in BCD, then 0x58
+constexpr unsigned char header_end = 0x58;
+constexpr unsigned char sector_mark = 0x76;
+constexpr std::size_t most_stray_bytes = 32;  // before a sector mark
+constexpr std::size_t directory_entries = 64;
+constexpr std::size_t entry_size = 8;
+constexpr unsigned char unused_mark = '#';
+
+constexpr unsigned char to_bcd(int value) {
+  return static_cast<unsigned char>((value / 10) << 4 | value % 10);
+}
+
+// The value of a BCD byte, or -1 when a digit is above 9.
+constexpr int from_bcd(unsigned char bcd) {
+  return (bcd >> 4) > 9 || (bcd & 0xF) > 9 ? -1 : (bcd >> 4) * 10 + (bcd & 0xF);
+}
+
+}  // namespace
+
+std::string describe(const problem& p) {
+  switch (p.kind) {
+    case problem::no_track_header:
+      return format_message(message::track_without_header, p.track);
+    case problem::frame_errors:
+      return format_message(message::track_frame_errors, p.track, p.count);
+    case problem::no_sector:
+      return format_message(message::track_without_sector, p.track, p.count);
+    case problem::unreadable:
+      return format_message(message::track_unreadable, p.track);
+    case problem::not_bcd:
+      return format_message(message::track_not_bcd, static_cast<unsigned>(p.count));
+    case problem::beyond_disk:
+      return format_message(message::track_beyond_disk, p.track, p.count);
+    case problem::first_after_last:
+      return format_message(message::first_after_last, p.track, p.count);
+    case problem::none:
+      break;
+  }
+  return {};
+}
+
+problem directory_entry::tracks(int disk_tracks, int& first, int& last) const {
+  first = from_bcd(first_bcd);
+  last = from_bcd(last_bcd);
+  if (first < 0) return {problem::not_bcd, -1, first_bcd};
+  if (last < 0) return {problem::not_bcd, -1, last_bcd};
+  if (first >= disk_tracks) return {problem::beyond_disk, first, disk_tracks - 1};
+  if (last >= disk_tracks) return {problem::beyond_disk, last, disk_tracks - 1};
+  if (first > last) return {problem::first_after_last, first, last};
+  return {};
+}
+
+program_search find_program(std::span<const unsigned char> prefix, bool whole,
+                            basic_program& found) {
+  const auto more_or_none = [&] { return whole ? program_search::none : program_search::more; };
+  if (prefix.size() < file_header_size) return more_or_none();
+  const unsigned start = prefix[0] | prefix[1] << 8;
+  // The lead byte lies in memory from $327E on, after the header.
+  if (start < file_load_address + file_header_size + 1) return program_search::none;
+  const std::size_t area = start - 1 - file_load_address;
+  if (prefix.size() <= area) return more_or_none();
+  if (prefix[area] != 0) return program_search::none;
+  for (unsigned address = start;;) {
+    const std::size_t at = address - file_load_address;
+    if (prefix.size() < at + 2) return more_or_none();
+    const unsigned link = prefix[at] | prefix[at + 1] << 8;
+    if (link == 0) {
+      found = {static_cast<uint16_t>(start - 1), area, at + 2 - area};
+      return program_search::found;
+    }
+    if (link < address + 5 || link > address + 255) return program_search::none;
+    address = link;
+  }
+}
+
+const track& os65d_disk::raw_track(int number) {
+  auto [place, fresh] = tracks_.try_emplace(number);
+  if (fresh) place->second = read_track(image_, shape_, number);
+  return place->second;
+}
+
+problem os65d_disk::sectors(int number, std::vector<sector>& found) {
+  found.clear();
+  const track& raw = raw_track(number);
+  if (!raw.read) return {problem::unreadable, number};
+  const std::vector<unsigned char>& bytes = raw.bytes;
+  const unsigned char header[] = {header_mark[0], header_mark[1], to_bcd(number), header_end};
+  const auto at = std::search(bytes.begin(), bytes.end(), std::begin(header), std::end(header));
+  if (at == bytes.end()) return {problem::no_track_header, number};
+  const auto header_at = static_cast<std::size_t>(at - bytes.begin());
+
+  std::size_t next = header_at + sizeof header;
+  for (int expected = 1;; ++expected) {
+    const std::size_t limit = std::min(bytes.size(), next + most_stray_bytes);
+    bool taken = false;
+    for (std::size_t i = next; i + 3 <= limit && !taken; ++i) {
+      if (bytes[i] != sector_mark || bytes[i + 1] != expected || bytes[i + 2] == 0) continue;
+      const sector s{expected, bytes[i + 2], i + 3};
+      if (s.data + s.size() > bytes.size()) continue;
+      found.push_back(s);
+      next = s.data + s.size() + 2;  // after the data, 47 53
+      taken = true;
+    }
+    if (!taken) break;
+  }
+  if (found.empty()) return {problem::no_sector, number, 1};
+
+  int errors = raw.errors_between(header_at, header_at + sizeof header);
+  for (const sector& s : found)
+    errors += raw.errors_between(s.data - 3, s.data + s.size());
+  if (errors > 0) return {problem::frame_errors, number, errors};
+  return {};
+}
+
+problem os65d_disk::read_directory(std::vector<directory_entry>& entries, bool unused) {
+  entries.clear();
+  const int number = directory_track();
+  std::vector<sector> found;
+  if (const problem p = sectors(number, found); p.kind != problem::none) return p;
+  if (found.size() < 2) return {problem::no_sector, number, 2};
+  const std::vector<unsigned char>& bytes = raw_track(number).bytes;
+  for (std::size_t slot = 0; slot < directory_entries; ++slot) {
+    const sector& s = found[slot * entry_size < 256 ? 0 : 1];
+    const std::size_t at = s.data + (slot * entry_size) % 256;
+    if (at + entry_size > s.data + s.size()) break;
+    directory_entry entry;
+    entry.slot = static_cast<int>(slot);
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), entry.name.size(),
+                entry.name.begin());
+    entry.first_bcd = bytes[at + 6];
+    entry.last_bcd = bytes[at + 7];
+    if (unused || entry.name[0] != unused_mark) entries.push_back(entry);
+  }
+  return {};
+}
+
+problem os65d_disk::read_file(int first, int last, std::size_t size,
+                              std::vector<unsigned char>& bytes) {
+  bytes.clear();
+  std::vector<sector> found;
+  for (int number = first; number <= last && bytes.size() < size; ++number) {
+    if (const problem p = sectors(number, found); p.kind != problem::none) return p;
+    const std::vector<unsigned char>& data = raw_track(number).bytes;
+    for (const sector& s : found)
+      bytes.insert(bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(s.data),
+                   data.begin() + static_cast<std::ptrdiff_t>(s.data + s.size()));
+  }
+  return {};
+}
+
+problem os65d_disk::find_basic(int first, int last, std::optional<basic_program>& program,
+                               std::vector<unsigned char>& bytes) {
+  program.reset();
+  bytes.clear();
+  std::vector<sector> found;
+  for (int number = first; number <= last; ++number) {
+    if (const problem p = sectors(number, found); p.kind != problem::none) return p;
+    const std::vector<unsigned char>& data = raw_track(number).bytes;
+    for (const sector& s : found)
+      bytes.insert(bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(s.data),
+                   data.begin() + static_cast<std::ptrdiff_t>(s.data + s.size()));
+    basic_program at;
+    const program_search search = find_program(bytes, number == last, at);
+    if (search == program_search::found) program = at;
+    if (search != program_search::more) break;
+  }
+  return {};
+}
+
+std::string describe_contents(os65d_disk& disk, const directory_entry& entry) {
+  int first = 0;
+  int last = 0;
+  if (const problem p = entry.tracks(disk.shape().tracks, first, last); p.kind != problem::none) {
+    return format_message(message::unreadable_entry, describe(p).c_str());
+  }
+  if (first == 0) return message::holds_other;  // the boot tracks hold no sectors to read
+  std::optional<basic_program> program;
+  std::vector<unsigned char> bytes;
+  if (const problem p = disk.find_basic(first, last, program, bytes); p.kind != problem::none) {
+    return format_message(message::unreadable_entry, describe(p).c_str());
+  }
+  if (!program) return message::holds_other;
+  return format_message(message::holds_basic, program->load_address, program->length);
+}
+
+}  // namespace brenvik::disk

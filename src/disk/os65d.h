@@ -1,0 +1,116 @@
+// OS65D on a disk image: tracks and sectors, the directory, and the files in it, with the
+// BASIC programs they hold.
+//
+// Every track but track 0 starts with the header 43 57 <track in BCD> 58, then its sectors,
+// each 76 <number> <pages>, that many 256-byte pages, 47 53; stray bytes may stand before
+// the header and between sectors, so the marks are searched for. The directory is sectors 1
+// and 2 of track 12 (track 8 on 8" disks): 64 entries of a 6-character name and the first
+// and last track in BCD; a name starting with # marks an unused entry. A file is the data of
+// its tracks' sectors, in order.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "disk/container.h"
+
+namespace brenvik::disk {
+
+// What keeps a disk, an entry or a track from being read.
+struct problem {
+  enum kind_t {
+    none,
+    no_track_header,  // track: no 43 57 <track> 58 in it
+    frame_errors,     // track, count: parity or stop bits broken in its header or sectors
+    no_sector,        // track, count: the sector number looked for
+    unreadable,       // track: the file ends or fails there
+    not_bcd,          // count: the track byte
+    beyond_disk,      // track; count: the disk's last track
+    first_after_last  // track: the first; count: the last
+  } kind = none;
+  int track = -1;
+  int count = 0;
+};
+
+// The description of a problem, as it follows an entry's name: "track 14 has no track header".
+std::string describe(const problem& p);
+
+struct sector {
+  int number = 0;
+  int pages = 0;
+  std::size_t data = 0;  // index in the track's bytes of its first data byte
+  std::size_t size() const { return static_cast<std::size_t>(pages) * 256; }
+};
+
+struct directory_entry {
+  int slot = 0;                       // 0-63, in the directory's order
+  std::array<unsigned char, 6> name;  // as stored, padded with spaces
+  unsigned char first_bcd = 0, last_bcd = 0;
+
+  std::string name_text() const { return {name.begin(), name.end()}; }
+  // The tracks, or the problem with the entry's track numbers on a disk of `tracks` tracks.
+  problem tracks(int disk_tracks, int& first, int& last) const;
+};
+
+// Where a BASIC program lies in a file: the program area starts at offset `area` (its lead
+// byte) and is `length` bytes long, lead byte to end marker; `load_address` is its address.
+struct basic_program {
+  uint16_t load_address = 0;
+  std::size_t area = 0;
+  std::size_t length = 0;
+};
+
+// The file's memory image starts at this address: 2 bytes start, 2 bytes end, 1 byte track
+// count, then memory from $327E.
+inline constexpr unsigned file_load_address = 0x3279;
+inline constexpr std::size_t file_header_size = 5;
+
+// Looks for the BASIC program of a file in `prefix`, its first bytes (`whole`: all of it): a
+// 00 at *start* - 1 and a chain of line links from *start* that stays inside the file (each
+// link 5 to 255 bytes on) and ends in 00 00. `more` when the chain runs past the prefix.
+enum class program_search { found, none, more };
+program_search find_program(std::span<const unsigned char> prefix, bool whole,
+                            basic_program& found);
+
+// A disk image opened for reading: its tracks are read, and decoded, only when asked for.
+class os65d_disk {
+ public:
+  // `image` must outlive the disk.
+  os65d_disk(image_bytes& image, const geometry& shape) : image_(image), shape_(shape) {}
+
+  const geometry& shape() const { return shape_; }
+  int directory_track() const { return shape_.eight_inch ? 8 : 12; }
+  std::size_t program_sector_size() const { return shape_.eight_inch ? 12 * 256 : 8 * 256; }
+
+  // The directory: the used entries in order (all 64 with `unused` too), or the problem
+  // with its track.
+  problem read_directory(std::vector<directory_entry>& entries, bool unused = false);
+
+  // The track, as read and decoded; its sectors, or the problem with them.
+  const track& raw_track(int number);
+  problem sectors(int number, std::vector<sector>& found);
+
+  // Reads a file (tracks `first` to `last`) as far as its first `size` bytes reach.
+  problem read_file(int first, int last, std::size_t size, std::vector<unsigned char>& bytes);
+
+  // Finds the BASIC program of the file on tracks `first` to `last`, reading only as many
+  // tracks as its chain of links needs. `bytes` receives what was read of the file.
+  problem find_basic(int first, int last, std::optional<basic_program>& program,
+                     std::vector<unsigned char>& bytes);
+
+ private:
+  image_bytes& image_;
+  geometry shape_;
+  std::map<int, track> tracks_;
+};
+
+// What an entry holds, as the directory listing says it: "BASIC $327E 1204 bytes", "other",
+// or "unreadable: " and the problem. Reads the tracks that its program's links need.
+std::string describe_contents(os65d_disk& disk, const directory_entry& entry);
+
+}  // namespace brenvik::disk
