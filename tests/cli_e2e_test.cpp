@@ -78,6 +78,10 @@ TEST(cli_e2e, keyword_listing_that_cannot_be_written_fails) {
   const run_result result = run_brenvik(dir, {"-k3"}, setup);
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "\r\nbrenvik: Error writing standard output\r\n");
+
+  run_setup full_err;
+  full_err.stderr_path = "/dev/full";
+  EXPECT_EQ(run_brenvik(dir, {"-k"}, full_err).status, 1);
 }
 
 }  // namespace

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "catalogue/catalogue.h"
@@ -221,6 +224,20 @@ TEST_F(conversion_run_e2e, rejected_inputs_fail_the_run_but_not_the_next_input) 
   EXPECT_EQ(outside.err, "invalid basic offset encountered $0507\r\n");
   EXPECT_EQ(file("out.bas"), "");  // created all the same
 
+  write_file(dir / "cut.tok", end_image.substr(0, 7));
+  const run_result truncated = run({"cut.tok", "a.tok"});
+  EXPECT_EQ(truncated.status, 1);
+  EXPECT_EQ(truncated.out, "10 END\r\n10 END\r\n");
+  EXPECT_EQ(truncated.err,
+            chose_rom + "Image ends without its end marker after line 10\r\n" + chose_rom);
+
+  write_file(dir / "top.bas", "1 AB\n2 C\n");
+  const run_result past_top = run({"-t", "-w0", "-l", "FFF4", "top.bas"});
+  EXPECT_EQ(past_top.status, 1);
+  EXPECT_EQ(past_top.out, bytes({0, 0xFC, 0xFF, 0x01, 0x00, 0x41, 0x42, 0x00, 0, 0}));
+  EXPECT_EQ(past_top.err,
+            "Line 2 runs past the top of memory at $FFFF: give a lower load address with -l\r\n");
+
   const run_result warned = run({"-w0", "null.tok"});
   EXPECT_EQ(warned.status, 0);
   EXPECT_EQ(warned.out, "10 END \r\n");
@@ -257,6 +274,113 @@ TEST_F(conversion_run_e2e, tokenizes_for_the_load_address_of_the_command_line) {
   EXPECT_EQ(too_long.status, 1);
   EXPECT_EQ(too_long.out, image_of(0x300, {{10, "A"}}) + image_of(0x300, {{10, "\x97"}}));
   EXPECT_EQ(too_long.err, "Line 20 is too long (300 bytes tokenized, at most 250)\r\n");
+}
+
+// The files in the scratch folder, but for the runner's own.
+std::vector<std::string> files_in(const scratch_dir& dir) {
+  std::vector<std::string> names;
+  for (const auto& file : std::filesystem::directory_iterator(dir.path())) {
+    const std::string name = file.path().filename().string();
+    if (!name.starts_with(".std")) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// An output is replaced when its conversion ends, and only then: a failure, a kill or a
+// rejected input leaves the old file as it was and nothing else behind.
+TEST_F(conversion_run_e2e, outputs_are_replaced_whole_or_not_at_all) {
+  const std::string half_good = image_of(0x300, {{10, "A"}}).substr(0, 7) +
+                                bytes({0x00, 0x03, 0x14, 0x00, 0x42, 0x00});  // then a bad link
+  write_file(dir / "half.tok", half_good);
+  write_file(dir / "out.bas", "OLD");
+  std::filesystem::permissions(dir / "out.bas", std::filesystem::perms::owner_read |
+                                                    std::filesystem::perms::owner_write |
+                                                    std::filesystem::perms::group_read);
+
+  EXPECT_EQ(run({"-w0", "-f", "-o", "out.bas", "half.tok"}).status, 1);
+  EXPECT_EQ(file("out.bas"), "OLD");
+  EXPECT_EQ(run({"-f", "-o", "out.bas", "-t", "-w0", "/proc/self/mem"}).status, 1);
+  EXPECT_EQ(file("out.bas"), "OLD");
+
+  const run_result fresh = run({"-w0", "-o", "new.bas", "half.tok"});
+  EXPECT_EQ(fresh.status, 1);
+  EXPECT_EQ(file("new.bas"), "10 A\r\n");  // a new output shows what could be read
+
+  EXPECT_EQ(run({"-w0", "-f", "-o", "out.bas", "a.tok"}).status, 0);
+  EXPECT_EQ(file("out.bas"), "10 END\r\n");
+  EXPECT_EQ(std::filesystem::status(dir / "out.bas").permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                std::filesystem::perms::group_read);
+
+  // Killed while it waits for the rest of its input.
+  ASSERT_EQ(mkfifo((dir / "slow.fifo").c_str(), 0600), 0);
+  {
+    running_brenvik slow(dir, {"-w0", "-f", "-o", "out.bas", "slow.fifo"});
+    std::ofstream feed(dir / "slow.fifo", std::ios::binary);
+    feed << end_image.substr(0, 5) << std::flush;
+    usleep(100'000);
+    slow.kill_now();
+    EXPECT_EQ(slow.wait(), 128 + SIGKILL);
+  }
+  EXPECT_EQ(file("out.bas"), "10 END\r\n");
+  EXPECT_EQ(files_in(dir), (std::vector<std::string>{"a.tok", "b.tok", "half.tok", "new.bas",
+                                                     "out.bas", "slow.fifo"}));
+}
+
+// Two runs that create the same output never mix: one wins, the other finds it there.
+TEST_F(conversion_run_e2e, racing_runs_do_not_mix_their_outputs) {
+  ASSERT_EQ(mkfifo((dir / "one.fifo").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((dir / "two.fifo").c_str(), 0600), 0);
+  running_brenvik one(dir, {"-w0", "-o", "race.bas", "one.fifo"});
+  running_brenvik two(dir, {"-w0", "-o", "race.bas", "two.fifo"});
+  {
+    // Both find no output and start converting before either has ended.
+    std::ofstream feed_one(dir / "one.fifo", std::ios::binary);
+    std::ofstream feed_two(dir / "two.fifo", std::ios::binary);
+    usleep(100'000);
+    feed_one << end_image;
+    feed_two << print_image;
+  }
+  const int statuses = one.wait() + two.wait();
+  EXPECT_EQ(statuses, 1);
+  const std::string race = file("race.bas");
+  EXPECT_TRUE(race == "10 END\r\n" || race == "20 PRINT 1\r\n30 END\r\n") << race;
+}
+
+TEST_F(conversion_run_e2e, standard_streams) {
+  // With standard error closed, no message lands in the output.
+  write_file(dir / "bad.tok", bytes({0x00, 0x07, 0x05, 0x0A, 0x00, 0x80, 0x00, 0x00, 0x00}));
+  run_setup closed;
+  closed.close_stderr = true;
+  EXPECT_EQ(run({"-o", "out.bas", "a.tok", "bad.tok"}, closed).status, 1);
+  EXPECT_EQ(file("out.bas"), "10 END\r\n");
+
+  // Standard output that is an input is refused before anything is written.
+  run_setup onto_input;
+  onto_input.stdout_path = (dir / "b.tok").string();
+  write_file(dir / "b.tok", print_image);
+  const run_result refused = run({"-w0", "a.tok", "b.tok"}, onto_input);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "\r\nbrenvik: Output file standard output is also an input\r\n");
+
+  run_setup full;
+  full.stdout_path = "/dev/full";
+  EXPECT_EQ(run({"--version"}, full).status, 1);
+}
+
+// An endless line of zero bytes is read in constant memory: it never ends, and never
+// aborts.
+TEST_F(conversion_run_e2e, endless_input_in_bounded_memory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer needs more address space than the limit allows";
+#else
+  run_setup zeros;
+  zeros.stdin_path = "/dev/zero";
+  zeros.memory_limit = rlim_t{64} << 20;
+  zeros.alarm_seconds = 2;
+  EXPECT_EQ(run({"-t", "-w0"}, zeros).status, 128 + SIGALRM);
+#endif
 }
 
 // A listing captured from a tape: NUL padding, the machine's OK and end-of-file marks.

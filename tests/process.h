@@ -3,10 +3,12 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <algorithm>
 #include <cerrno>
@@ -68,8 +70,12 @@ struct run_setup {
   std::optional<std::string> stdin_bytes;  // default: an empty standard input
   std::optional<std::string> stdin_path;   // a file (or directory) opened as standard input
   std::optional<std::string> stdout_path;  // a file standard output is opened on, e.g. /dev/full
+  std::optional<std::string> stderr_path;  // the same for standard error
   std::filesystem::path cwd;               // default: the scratch directory
   std::optional<uid_t> run_as;             // user and group to switch to before exec
+  bool close_stderr = false;               // start brenvik with descriptor 2 closed
+  std::optional<rlim_t> memory_limit;      // bytes of address space
+  unsigned alarm_seconds = 0;              // SIGALRM after this long (0: none)
 };
 
 // Runs brenvik with `args` in `dir`, whose files it may read and write.
@@ -103,11 +109,18 @@ inline run_result run_brenvik(const scratch_dir& dir, const std::vector<std::str
     if (in < 0 || dup2(in, 0) < 0) fail("standard input");
     const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out < 0 || dup2(out, 1) < 0) fail("standard output");
-    const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(setup.stderr_path.value_or(err_file.string()).c_str(),
+                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (err < 0 || dup2(err, 2) < 0) fail("standard error");
+    if (setup.memory_limit) {
+      const rlimit limit{*setup.memory_limit, *setup.memory_limit};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) fail("setrlimit");
+    }
     if (setup.run_as && setgid(*setup.run_as) != 0) fail("setgid");
     if (setup.run_as && setuid(*setup.run_as) != 0) fail("setuid");
     if (chdir(cwd.c_str()) != 0) fail("chdir");
+    if (setup.close_stderr) close(2);
+    alarm(setup.alarm_seconds);
     execv(BRENVIK_EXE, argv.data());
     fail("exec " BRENVIK_EXE);
   }
@@ -125,5 +138,45 @@ inline run_result run_brenvik(const scratch_dir& dir, const std::vector<std::str
   if (!result.setup_failure.empty()) result.err = "run_brenvik: " + result.setup_failure;
   return result;
 }
+
+// Starts brenvik with `args` in `dir`, its standard streams on /dev/null, and returns at
+// once: the test feeds it, kills it or waits for it.
+class running_brenvik {
+ public:
+  running_brenvik(const scratch_dir& dir, std::vector<std::string> args) {
+    args.insert(args.begin(), "brenvik");
+    std::vector<char*> argv(args.size() + 1, nullptr);
+    std::transform(args.begin(), args.end(), argv.begin(), [](auto& a) { return a.data(); });
+    pid_ = fork();
+    if (pid_ == 0) {
+      const int null = open("/dev/null", O_RDWR);
+      if (null < 0 || dup2(null, 0) < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0) _exit(127);
+      if (chdir(dir.path().c_str()) != 0) _exit(127);
+      execv(BRENVIK_EXE, argv.data());
+      _exit(127);
+    }
+  }
+  running_brenvik(const running_brenvik&) = delete;
+  running_brenvik& operator=(const running_brenvik&) = delete;
+  ~running_brenvik() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      wait();
+    }
+  }
+
+  void kill_now() { kill(pid_, SIGKILL); }
+
+  // The exit status, or 128 + the signal that ended it.
+  int wait() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
 
 }  // namespace brenvik::testing

@@ -62,12 +62,14 @@ parse_result stop(int status) {
 }
 
 // Ends the run after a listing; a listing that could not be written is a failure.
+// Ends the run after a listing; a listing that could not be written is a failure, on
+// standard error (the versions list) as on standard output.
 parse_result stop_after_listing(const std::string& program_name, FILE* out, FILE* err) {
   if (std::fflush(out) != 0 || std::ferror(out) != 0) {
     report(err, message::write_error, program_name.c_str(), message::standard_output);
     return stop(exit_failure);
   }
-  return stop(exit_success);
+  return stop(std::fflush(err) != 0 || std::ferror(err) != 0 ? exit_failure : exit_success);
 }
 
 }  // namespace

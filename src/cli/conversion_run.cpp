@@ -32,7 +32,8 @@ bool same_regular_file(const struct stat& a, const struct stat& b) {
 struct destination {
   FILE* stream = nullptr;
   std::unique_ptr<output_file> file;
-  bool direct = false;  // `stream` was opened on the output itself
+  bool direct = false;    // `stream` was opened on the output itself
+  bool replaces = false;  // `file` would replace an existing output
 };
 
 // Entry names compare without regard to case or trailing spaces.
@@ -136,6 +137,7 @@ class conversion_run {
       to.direct = true;
     } else if ((to.file = output_file::create(name, exists ? name.c_str() : nullptr))) {
       to.stream = to.file->stream();
+      to.replaces = exists;
     }
     if (to.stream == nullptr) {
       report(err_, message::cant_open_output, program(), name.c_str());
@@ -145,8 +147,9 @@ class conversion_run {
   }
 
   // Ends a conversion's output: checks that every byte was written, and gives a new file
-  // the output's name unless the conversion failed (`read_failed`).
-  bool close_output(destination& to, bool read_failed) const {
+  // the output's name unless the conversion failed (`read_failed`) or was rejected and an
+  // output exists: a listing or image of a rejected input never replaces one.
+  bool close_output(destination& to, bool read_failed, bool rejected = false) const {
     bool write_failed = std::ferror(to.stream) != 0;
     if (to.file) {
       write_failed = !to.file->close() || write_failed;
@@ -159,6 +162,7 @@ class conversion_run {
         options_.output_name ? options_.output_name->c_str() : message::standard_output;
     if (write_failed) report(err_, message::write_error, program(), name);
     if (read_failed || write_failed || !to.file) return !read_failed && !write_failed;
+    if (rejected && to.replaces) return true;
     switch (to.file->commit(options_.force_overwrite)) {
       case output_file::commit_result::done:
         return true;
@@ -206,7 +210,7 @@ class conversion_run {
     read_failed = std::ferror(input) != 0;
     close_input();
     if (read_failed) report(err_, message::read_error, program(), input_label);
-    if (!close_output(*to, read_failed)) return outcome::failed;
+    if (!close_output(*to, read_failed, result < 0)) return outcome::failed;
     return result < 0 ? outcome::rejected : outcome::converted;
   }
 
@@ -308,7 +312,7 @@ class conversion_run {
     if (options_.load_address_given) origin.load_address = options_.load_address;
     const int result =
         decode_image(std::span(file).subspan(found->area, found->length), to->stream, err_, origin);
-    if (!close_output(*to, false)) return outcome::failed;
+    if (!close_output(*to, false, result < 0)) return outcome::failed;
     return result < 0 ? outcome::rejected : outcome::converted;
   }
 

@@ -1,0 +1,258 @@
+// The built binary on disk images: the real disks beside the project (their manifests say
+// what they hold), and small disks built here, sound and damaged.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "disk_images.h"
+#include "expected_texts.h"
+#include "images.h"
+#include "process.h"
+
+#ifndef CORPUS_DIR
+#error "CORPUS_DIR must name the shared corpus"
+#endif
+
+namespace brenvik {
+namespace {
+
+using namespace testing;
+
+const std::filesystem::path corpus = CORPUS_DIR;
+
+// The rows of a tab-separated manifest, by column name.
+std::vector<std::map<std::string, std::string>> manifest(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::vector<std::map<std::string, std::string>> rows;
+  std::vector<std::string> columns;
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> cells;
+    std::stringstream split(line);
+    for (std::string cell; std::getline(split, cell, '\t');)
+      cells.push_back(cell);
+    if (columns.empty()) {
+      columns = cells;
+      continue;
+    }
+    std::map<std::string, std::string>& row = rows.emplace_back();
+    for (std::size_t i = 0; i < columns.size(); ++i)
+      row[columns[i]] = i < cells.size() ? cells[i] : "";
+  }
+  return rows;
+}
+
+class disk_e2e : public ::testing::Test {
+ protected:
+  run_result run(const std::vector<std::string>& args) { return run_brenvik(dir, args); }
+  scratch_dir dir;
+};
+
+// Every BASIC program on the real disks lists as its image does at its own address, with
+// the version its address names (or the disk's OS65D BASIC), and the directory names the
+// entries and tracks of the manifest.
+TEST_F(disk_e2e, real_disks_list_their_programs_and_directories) {
+  if (!std::filesystem::exists(corpus / "disks/manifest.tsv")) GTEST_SKIP() << "no corpus";
+  std::map<std::string, std::string> load_of;
+  for (auto& image : manifest(corpus / "images/manifest.tsv"))
+    load_of[image["file"]] = image["load"];
+  std::map<std::string, std::string> directories;
+  int programs = 0;
+  for (auto& entry : manifest(corpus / "disks/manifest.tsv")) {
+    const std::string disk = (corpus / "disks" / entry["disk"]).string();
+    if (!entry["entry"].empty()) {
+      std::string name = entry["entry"];
+      name.resize(6, ' ');
+      directories[disk] += name + "  " + entry["first_track"] + "-" + entry["last_track"] + "\n";
+    }
+    if (entry["corpus_image"].empty()) continue;
+    const std::string load = load_of[entry["corpus_image"]];
+    const bool eight_inch = entry["format"].find("8in") != std::string::npos;
+    std::vector<std::string> image_args{"-l", load, (corpus / entry["corpus_image"]).string()};
+    if (load != "327E" && load != "3A7E")
+      image_args.insert(image_args.begin(), eight_inch ? "-w4" : "-w3");
+    const run_result from_disk = run({"-disk", disk, entry["entry"]});
+    const run_result from_image = run(image_args);
+    EXPECT_EQ(from_disk.status, 0) << disk << " " << entry["entry"];
+    EXPECT_EQ(from_disk.out, from_image.out) << disk << " " << entry["entry"];
+    // Where the address names no row, the disk says which OS65D BASIC it took.
+    EXPECT_TRUE(from_disk.err.ends_with(from_image.err)) << disk << " " << entry["entry"];
+    ++programs;
+  }
+  EXPECT_EQ(programs, 54);
+  for (const auto& [disk, expected] : directories) {
+    const run_result listed = run({"-disk", disk});
+    EXPECT_EQ(listed.status, 0) << disk;
+    std::string names_and_tracks;
+    std::stringstream lines(listed.out);
+    for (std::string line; std::getline(lines, line);) {
+      const std::size_t tracks_end = line.find(' ', 8);
+      names_and_tracks += line.substr(0, tracks_end) + "\n";
+    }
+    EXPECT_EQ(names_and_tracks, expected) << disk;
+  }
+  const run_result blank = run({"-disk", (corpus / "disks/empty.os8").string()});
+  EXPECT_EQ(blank.status, 1);
+  EXPECT_NE(blank.err.find("holds no directory"), std::string::npos);
+}
+
+// A small disk: the DOS's entry, two programs (one moved up past machine code), a data
+// file, and entries with broken tracks.
+fake_disk sample_disk() {
+  fake_disk disk;
+  disk.directory({{"OS65D3", 0x00, bcd(12)},
+                  {"HELLO", bcd(14), bcd(14)},
+                  {"MOVED", bcd(15), bcd(16)},
+                  {"DATA", bcd(17), bcd(17)},
+                  {"NOHEAD", bcd(18), bcd(18)},
+                  {"NOBCD", 0x1F, 0x20},
+                  {"FAR", bcd(39), bcd(40)},
+                  {"BACK", bcd(21), bcd(20)},
+                  {"TANK/S", bcd(22), bcd(22)}});
+  disk.file(14, basic_file(0x327E, image_of(0x327E, {{10, "\x97\"HI\""}, {20, "\x80"}}), 2048));
+  disk.file(15, basic_file(0x3A90, image_of(0x3A90, {{5, "\x94!\"EX\""}}), 2048, 0xEA));
+  disk.file(17, bytes_t(2048, 'D'));
+  disk.raw_track(18, bytes_t(100, 0x55));
+  disk.file(22, basic_file(0x327E, image_of(0x327E, {{1, "\x8E TANK"}}), 2048));
+  return disk;
+}
+
+const std::string chose_os65d =
+    "BASIC version not specified, so I chose OSI OS65D v3.1 BASIC 5.25\" disk\r\n";
+
+TEST_F(disk_e2e, directory_and_programs_of_both_containers) {
+  const fake_disk disk = sample_disk();
+  write_file(dir / "sample.65d", disk.flat());
+  write_file(dir / "sample.os5", disk.bitstream(1));
+  const std::string directory =
+      "OS65D3  0-12   other\r\n"
+      "HELLO   14-14  BASIC $327E 19 bytes\r\n"
+      "MOVED   15-16  BASIC $3A90 14 bytes\r\n"
+      "DATA    17-17  other\r\n"
+      "NOHEAD  18-18  unreadable: track 18 has no track header\r\n"
+      "NOBCD   1F-20  unreadable: track number 1F is not BCD\r\n"
+      "FAR     39-40  unreadable: track 40 lies beyond the disk's last track 39\r\n"
+      "BACK    21-20  unreadable: first track 21 lies after last track 20\r\n"
+      "TANK/S  22-22  BASIC $327E 14 bytes\r\n";
+  for (const std::string name : {"sample.65d", "sample.os5"}) {
+    const run_result listed = run({"-disk", name});
+    EXPECT_EQ(listed.status, 0) << name;
+    EXPECT_EQ(listed.out, directory) << name;
+    EXPECT_EQ(listed.err, "") << name;
+
+    const run_result programs = run({"-disk", name, "hello", "moved  ", "tank/s"});
+    EXPECT_EQ(programs.status, 0) << name;
+    EXPECT_EQ(programs.out, "10 PRINT\"HI\"\r\n20 END\r\n5 DISK!\"EX\"\r\n1 REM TANK\r\n") << name;
+    EXPECT_EQ(programs.err, chose_os65d + chose_os65d + chose_os65d) << name;
+
+    const run_result named = run({"-w0", "-disk", name, "MOVED"});
+    EXPECT_EQ(named.out, "5 SAVE!\"EX\"\r\n") << name;
+  }
+}
+
+TEST_F(disk_e2e, entries_that_cannot_be_listed) {
+  write_file(dir / "sample.65d", sample_disk().flat());
+  struct row {
+    std::vector<std::string> entries;
+    int status;
+    std::string out;
+    std::string err;
+  };
+  const row rows[] = {
+      {{"DATA", "HELLO"},
+       1,
+       "10 PRINT\"HI\"\r\n20 END\r\n",
+       "sample.65d: entry DATA   holds no BASIC program (no chain of line links from its start "
+       "address)\r\n" +
+           chose_os65d},
+      {{"OS65D3"},
+       1,
+       "",
+       "sample.65d: entry OS65D3 holds no BASIC program (no chain of line links from its start "
+       "address)\r\n"},
+      {{"NOHEAD"}, 1, "", "sample.65d: entry NOHEAD: track 18 has no track header\r\n"},
+      {{"NOBCD"}, 1, "", "sample.65d: entry NOBCD : track number 1F is not BCD\r\n"},
+      {{"FAR"},
+       1,
+       "",
+       "sample.65d: entry FAR   : track 40 lies beyond the disk's last track 39\r\n"},
+      {{"BACK"}, 1, "", "sample.65d: entry BACK  : first track 21 lies after last track 20\r\n"},
+      {{"HELLO", "NOSUCH", "MOVED"},
+       1,
+       "10 PRINT\"HI\"\r\n20 END\r\n",
+       chose_os65d + "\r\nbrenvik: No file NOSUCH on sample.65d\r\n"},
+  };
+  for (const row& r : rows) {
+    std::vector<std::string> args{"-disk", "sample.65d"};
+    args.insert(args.end(), r.entries.begin(), r.entries.end());
+    const run_result result = run(args);
+    EXPECT_EQ(result.status, r.status) << r.entries[0];
+    EXPECT_EQ(result.out, r.out) << r.entries[0];
+    EXPECT_EQ(result.err, r.err) << r.entries[0];
+  }
+}
+
+TEST_F(disk_e2e, images_that_are_no_disks) {
+  const std::string flat = sample_disk().flat();
+  std::string bits = sample_disk().bitstream();
+  write_file(dir / "short.65d", flat.substr(0, 50000));
+  std::string version = bits;
+  version[16] = 7;
+  write_file(dir / "version.os5", version);
+  write_file(dir / "cut.os5", bits.substr(0, 100000));
+  write_file(dir / "blank.65d", fake_disk().flat());
+  // A bit error inside HELLO's sector, and one in a stray area that nobody reads.
+  const std::size_t hello = (256 + 14 * 0xD00) * 8 + 100;
+  bits[(hello + 11 * 50 + 3) / 8] =
+      static_cast<char>(bits[(hello + 11 * 50 + 3) / 8] ^ (0x80 >> ((hello + 11 * 50 + 3) % 8)));
+  write_file(dir / "broken.os5", bits);
+  struct row {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const row rows[] = {
+      {{"-disk", "short.65d"},
+       "\r\nbrenvik: short.65d is no OS65D disk image: 50000 bytes, neither a flat image (92160 "
+       "or 295680 bytes) nor a bitstream image\r\n"},
+      {{"-disk", "version.os5"},
+       "\r\nbrenvik: version.os5: unknown bitstream image (format version 7, disk type 0); known "
+       "are version 1, types 0 to 2\r\n"},
+      {{"-disk", "cut.os5"},
+       "\r\nbrenvik: cut.os5: the bitstream image ends before its last track\r\n"},
+      {{"-disk", "blank.65d", "HELLO"},
+       "\r\nbrenvik: blank.65d holds no directory (a blank or unformatted disk?): track 12 has no "
+       "track header\r\n"},
+      {{"-disk", "missing.65d"}, "\r\nbrenvik: Can't open file missing.65d\r\n"},
+      {{"-disk", "broken.os5", "HELLO"},
+       "broken.os5: entry HELLO : track 14 has 1 frames with parity or stop bit errors\r\n"},
+      {{"-skip", "5", "-disk", "blank.65d"},
+       "-skip does not go with -disk: a disk's programs are found by their names\r\n" +
+           usage_text("brenvik")},
+      {{"-t", "-disk", "blank.65d", "x.bas"},
+       "-t -disk needs -o <new image>: the disk image read is never changed\r\n" +
+           usage_text("brenvik")},
+      {{"-disk"}, "Disk image name missing after -disk\r\n" + usage_text("brenvik")},
+  };
+  for (const row& r : rows) {
+    const run_result result = run(r.args);
+    EXPECT_EQ(result.status, 1) << r.args[1];
+    EXPECT_EQ(result.out, "") << r.args[1];
+    EXPECT_EQ(result.err, r.err) << r.args[1];
+  }
+}
+
+TEST_F(disk_e2e, a_listing_never_replaces_the_disk) {
+  write_file(dir / "sample.65d", sample_disk().flat());
+  std::filesystem::create_symlink("sample.65d", dir / "link.65d");
+  const run_result result = run({"-f", "-o", "link.65d", "-disk", "sample.65d", "HELLO"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "\r\nbrenvik: Output file link.65d is also an input\r\n");
+  EXPECT_EQ(read_file(dir / "sample.65d"), sample_disk().flat());
+}
+
+}  // namespace
+}  // namespace brenvik
