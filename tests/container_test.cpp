@@ -36,12 +36,12 @@ TEST(container, broken_parity_and_stop_bits_are_marked) {
   fake_disk disk;
   disk.raw_track(3, {0x41, 0x42, 0x43, 0x44});
   std::string image = disk.bitstream(2);
-  const std::size_t first = (256 + 3 * 0xD00) * 8 + 100;  // where the first frame starts
+  const std::size_t first = (256 + std::size_t{3} * 0xD00) * 8 + 100;  // the first frame
   const auto flip = [&](std::size_t bit) {
     image[bit / 8] = static_cast<char>(image[bit / 8] ^ (0x80 >> (bit % 8)));
   };
-  flip(first + 13 + 9);       // the second frame's parity bit
-  flip(first + 3 * 13 + 10);  // the fourth frame's stop bit
+  flip(first + 13 + 9);                    // the second frame's parity bit
+  flip(first + std::size_t{3} * 13 + 10);  // the fourth frame's stop bit
   const track t = track_of(image, 3);
   EXPECT_EQ(t.bytes, (bytes_t{0x41, 0x42, 0x43, 0x44}));
   EXPECT_EQ(t.frame_errors, (std::vector<std::uint32_t>{1, 3}));
@@ -50,7 +50,7 @@ TEST(container, broken_parity_and_stop_bits_are_marked) {
 }
 
 TEST(container, the_form_comes_from_content_and_size) {
-  struct row {
+  struct row {  // NOLINT(clang-analyzer-optin.performance.Padding): a table row, read once
     const char* what;
     std::string image;
     bool known;

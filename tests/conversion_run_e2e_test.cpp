@@ -251,7 +251,7 @@ TEST_F(conversion_run_e2e, tokenizes_for_the_load_address_of_the_command_line) {
   struct row {
     std::vector<std::string> args;
     std::string image;
-    std::string err = "";
+    std::string err;
   };
   const row rows[] = {
       {{"-t", "p.bas"}, image_of(0x0300, {{10, "PRINT"}}), no_version},

@@ -147,7 +147,10 @@ TEST_F(disk_e2e, directory_and_programs_of_both_containers) {
     const run_result programs = run({"-disk", name, "hello", "moved  ", "tank/s"});
     EXPECT_EQ(programs.status, 0) << name;
     EXPECT_EQ(programs.out, "10 PRINT\"HI\"\r\n20 END\r\n5 DISK!\"EX\"\r\n1 REM TANK\r\n") << name;
-    EXPECT_EQ(programs.err, chose_os65d + chose_os65d + chose_os65d) << name;
+    std::string chose_three_times;
+    for (int i = 0; i < 3; ++i)
+      chose_three_times += chose_os65d;
+    EXPECT_EQ(programs.err, chose_three_times) << name;
 
     const run_result named = run({"-w0", "-disk", name, "MOVED"});
     EXPECT_EQ(named.out, "5 SAVE!\"EX\"\r\n") << name;
@@ -205,10 +208,9 @@ TEST_F(disk_e2e, images_that_are_no_disks) {
   write_file(dir / "version.os5", version);
   write_file(dir / "cut.os5", bits.substr(0, 100000));
   write_file(dir / "blank.65d", fake_disk().flat());
-  // A bit error inside HELLO's sector, and one in a stray area that nobody reads.
-  const std::size_t hello = (256 + 14 * 0xD00) * 8 + 100;
-  bits[(hello + 11 * 50 + 3) / 8] =
-      static_cast<char>(bits[(hello + 11 * 50 + 3) / 8] ^ (0x80 >> ((hello + 11 * 50 + 3) % 8)));
+  // A bit error inside HELLO's sector: its fiftieth frame's third data bit.
+  const std::size_t bit = (256 + std::size_t{14} * 0xD00) * 8 + 100 + std::size_t{11} * 50 + 3;
+  bits[bit / 8] = static_cast<char>(bits[bit / 8] ^ (0x80 >> (bit % 8)));
   write_file(dir / "broken.os5", bits);
   struct row {
     std::vector<std::string> args;

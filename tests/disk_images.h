@@ -2,8 +2,8 @@
 // a bitstream image.
 #pragma once
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <map>
 #include <span>
 #include <string>

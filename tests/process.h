@@ -165,7 +165,7 @@ class running_brenvik {
     }
   }
 
-  void kill_now() { kill(pid_, SIGKILL); }
+  void kill_now() const { kill(pid_, SIGKILL); }
 
   // The exit status, or 128 + the signal that ended it.
   int wait() {

@@ -39,7 +39,7 @@ struct row {
   int version;
   unsigned load_address;
   std::string image;
-  std::string err = "";
+  std::string err;
   int result = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "image/image_format.h"
 #include "messages.h"
 
 namespace brenvik::disk {
@@ -65,7 +66,7 @@ program_search find_program(std::span<const unsigned char> prefix, bool whole,
                             basic_program& found) {
   const auto more_or_none = [&] { return whole ? program_search::none : program_search::more; };
   if (prefix.size() < file_header_size) return more_or_none();
-  const unsigned start = prefix[0] | prefix[1] << 8;
+  const unsigned start = image::word_at(prefix.data());
   // The lead byte lies in memory from $327E on, after the header.
   if (start < file_load_address + file_header_size + 1) return program_search::none;
   const std::size_t area = start - 1 - file_load_address;
@@ -74,7 +75,7 @@ program_search find_program(std::span<const unsigned char> prefix, bool whole,
   for (unsigned address = start;;) {
     const std::size_t at = address - file_load_address;
     if (prefix.size() < at + 2) return more_or_none();
-    const unsigned link = prefix[at] | prefix[at + 1] << 8;
+    const unsigned link = image::word_at(prefix.data() + at);
     if (link == 0) {
       found = {static_cast<uint16_t>(start - 1), area, at + 2 - area};
       return program_search::found;

@@ -28,6 +28,11 @@ inline constexpr unsigned record_overhead = 5;
 inline constexpr unsigned link_window = 255;
 inline constexpr unsigned max_text_bytes = link_window - record_overhead;
 
+// The little-endian 16-bit number at `bytes`.
+constexpr unsigned word_at(const unsigned char* bytes) {
+  return static_cast<unsigned>(bytes[0]) | static_cast<unsigned>(bytes[1]) << 8;
+}
+
 constexpr unsigned char low_byte(unsigned value) {
   return static_cast<unsigned char>(value);
 }

@@ -351,7 +351,7 @@ class line_tokenizer {
 // the program area of `load_address` or of a version.
 bool looks_like_image(std::span<const unsigned char> bytes, uint16_t load_address) {
   if (bytes.size() < 3 || bytes[0] != image::lead_byte) return false;
-  const unsigned link = bytes[1] | bytes[2] << 8;
+  const unsigned link = image::word_at(bytes.data() + 1);
   const auto holds = [&](unsigned address) {
     return address < link && link < address + image::link_window;
   };

@@ -1,0 +1,88 @@
+// The disk reader over damaged disks: a small sound disk in one of its forms, patched and
+// cut short as the input says, then read as a listing of it reads it: the directory, what
+// every entry holds, and the program of one entry, named by the input.
+//
+// Input: byte 0 picks the form (flat or bitstream, 5.25" or 8") and whether to cut the image;
+// bytes 1-3 the length to cut it to; byte 4 the length n of the entry name that follows;
+// then patches of 3 bytes offset, 1 byte length, and that many bytes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "disk/container.h"
+#include "disk/os65d.h"
+#include "disk_images.h"
+#include "image/decoder.h"
+#include "images.h"
+#include "input_limit.h"
+#include "memory_streams.h"
+
+namespace {
+
+using namespace brenvik;
+using testing::bcd;
+
+std::string sample(bool eight_inch, bool bitstream) {
+  testing::fake_disk disk(eight_inch);
+  const std::size_t track_bytes = disk.sector_size();
+  disk.directory({{"OS65D3", 0, bcd(7)},
+                  {"HELLO", bcd(14), bcd(14)},
+                  {"MOVED", bcd(15), bcd(16)},
+                  {"DATA", bcd(17), bcd(17)}});
+  disk.file(
+      14, testing::basic_file(0x327E, testing::image_of(0x327E, {{10, "\x97\"HI\""}, {20, "\x80"}}),
+                              track_bytes));
+  disk.file(15, testing::basic_file(0x3A90, testing::image_of(0x3A90, {{5, "\x94!"}}), track_bytes,
+                                    0xEA));
+  disk.file(17, testing::bytes_t(100, 'D'));
+  return bitstream ? disk.bitstream(0) : disk.flat();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size < 5 || size > fuzzing::input_limit) return 0;
+  static const std::string samples[] = {sample(false, false), sample(false, true),
+                                        sample(true, false), sample(true, true)};
+  std::string image = samples[data[0] % 4];
+  const std::size_t cut = data[1] | std::size_t{data[2]} << 8 | std::size_t{data[3]} << 16;
+  const std::size_t name_length = data[4];
+  if (5 + name_length > size) return 0;
+  const std::string name(reinterpret_cast<const char*>(data + 5), name_length);
+  for (std::size_t at = 5 + name_length; at + 4 <= size;) {
+    const std::size_t offset =
+        (data[at] | std::size_t{data[at + 1]} << 8 | std::size_t{data[at + 2]} << 16) %
+        image.size();
+    const std::size_t length = data[at + 3];
+    at += 4;
+    for (std::size_t i = 0; i < length && at < size && offset + i < image.size(); ++i)
+      image[offset + i] = static_cast<char>(data[at++]);
+  }
+  if ((data[0] & 4) != 0) image.resize(std::min(cut, image.size()));
+
+  const auto bytes = disk::image_in_memory(testing::as_bytes(image));
+  disk::geometry shape;
+  disk::container_problem problem;
+  if (!disk::identify(*bytes, shape, problem)) return 0;
+  disk::os65d_disk disk(*bytes, shape);
+  std::vector<disk::directory_entry> entries;
+  if (disk.read_directory(entries).kind != disk::problem::none) return 0;
+  for (const disk::directory_entry& entry : entries) {
+    disk::describe_contents(disk, entry);
+    int first = 0;
+    int last = 0;
+    if (entry.name_text().find(name) != 0 || name.empty()) continue;
+    if (entry.tracks(shape.tracks, first, last).kind != disk::problem::none || first == 0) continue;
+    std::optional<disk::basic_program> program;
+    std::vector<unsigned char> file;
+    if (disk.find_basic(first, last, program, file).kind != disk::problem::none || !program) {
+      continue;
+    }
+    if (program->area + program->length > file.size()) __builtin_trap();
+    decode_image(std::span(file).subspan(program->area, program->length), testing::discard(),
+                 testing::discard(),
+                 {.load_address = program->load_address, .fallback_version = 3});
+  }
+  return 0;
+}
