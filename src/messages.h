@@ -125,6 +125,23 @@ inline constexpr char entry_problem[] = "%s: entry %s: %s\r\n";
 inline constexpr char entry_not_basic[] =
     "%s: entry %s holds no BASIC program (no chain of line links from its start address)\r\n";
 
+// Storing listings into a disk: the input, or the disk and the entry's name, first.
+inline constexpr char bad_entry_name[] =
+    "%s: %s cannot be an OS65D file name: 1 to 6 capitals, digits or signs such as * / -; "
+    "give one with NAME=%s\r\n";
+inline constexpr char program_too_big[] =
+    "%s: entry %s: the program needs %zu bytes, its tracks hold %zu\r\n";
+inline constexpr char program_below_file[] =
+    "%s: entry %s: a program at $%04X would lie below the file's memory ($327E on); give a "
+    "higher -l\r\n";
+inline constexpr char no_free_entry[] = "%s: no free directory entry for %s\r\n";
+inline constexpr char no_free_tracks[] =
+    "%s: no %d free tracks in a row, formatted for a program, for %s\r\n";
+inline constexpr char image_not_written[] =
+    "\r\n%s: %s not written: %d input%s could not be stored\r\n";
+inline constexpr char stored_differently[] =
+    "\r\n%s: entry %s does not read back as it was stored; %s not written\r\n";
+
 // What is wrong with an entry or a track, as entry_problem and the directory say it.
 inline constexpr char track_without_header[] = "track %d has no track header";
 inline constexpr char track_frame_errors[] =

@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "disk/container.h"
+#include "disk/os65d.h"
 #include "disk_images.h"
 #include "expected_texts.h"
 #include "images.h"
+#include "memory_streams.h"
 #include "process.h"
 
 #ifndef CORPUS_DIR
@@ -254,6 +257,191 @@ TEST_F(disk_e2e, a_listing_never_replaces_the_disk) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "\r\nbrenvik: Output file link.65d is also an input\r\n");
   EXPECT_EQ(read_file(dir / "sample.65d"), sample_disk().flat());
+}
+
+// The bytes of a file on tracks `first` to `last` of a flat 5.25" image, one 2048-byte
+// sector a track.
+std::string file_on(const std::string& flat, int first, int last) {
+  std::string file;
+  for (int track = first; track <= last; ++track)
+    file += flat.substr(static_cast<std::size_t>(track) * 2304 + 7, 2048);
+  return file;
+}
+
+// The program area of an entry, as the disk reader finds it in an image file.
+std::string stored_program(const std::filesystem::path& image, const std::string& name) {
+  const auto bytes = disk::open_image_file(image.string());
+  disk::geometry shape;
+  disk::container_problem problem;
+  if (!bytes || !disk::identify(*bytes, shape, problem)) return "no disk";
+  disk::os65d_disk disk(*bytes, shape);
+  std::vector<disk::directory_entry> entries;
+  disk.read_directory(entries);
+  for (const disk::directory_entry& entry : entries) {
+    int first = 0;
+    int last = 0;
+    std::optional<disk::basic_program> found;
+    std::vector<unsigned char> file;
+    if (!entry.is_named(name) ||
+        entry.tracks(shape.tracks, first, last).kind != disk::problem::none ||
+        disk.find_basic(first, last, found, file).kind != disk::problem::none || !found) {
+      continue;
+    }
+    return {file.begin() + static_cast<std::ptrdiff_t>(found->area),
+            file.begin() + static_cast<std::ptrdiff_t>(found->area + found->length)};
+  }
+  return "no program";
+}
+
+// True when the two images differ only on tracks `first` to `last`.
+bool same_but_tracks(const std::string& a, const std::string& b, int first, int last) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto track = static_cast<int>(i / 2304);
+    if (a[i] != b[i] && (track < first || track > last)) return false;
+  }
+  return true;
+}
+
+TEST_F(disk_e2e, listings_go_into_a_new_image) {
+  fake_disk disk = sample_disk();
+  disk.format(25, {bytes_t(2048, 0)});
+  disk.format(26, {bytes_t(2048, 0)});
+  disk.format(27, {bytes_t(256, 0)});  // a data file's layout: no program fits
+  write_file(dir / "sample.65d", disk.flat());
+  write_file(dir / "sample.os5", disk.bitstream(1));
+  write_file(dir / "hello.bas", "10 PRINT \"HELLO AGAIN\"\r\n20 GOTO 10\r\n");
+  write_file(dir / "disk.bas", "10 DISK!\"GO 0\"\r\n");
+  const std::string hello = read_file(dir / "hello.bas");
+
+  // Replacing an entry: its own tracks, the load address of the program it holds.
+  const run_result replaced = run({"-t", "-disk", "sample.65d", "-o", "new.65d", "hello.bas"});
+  EXPECT_EQ(replaced.status, 0);
+  EXPECT_EQ(replaced.err, chose_os65d);
+  const std::string flat = read_file(dir / "new.65d");
+  EXPECT_TRUE(same_but_tracks(disk.flat(), flat, 14, 14));
+  const std::string file = file_on(flat, 14, 14);
+  EXPECT_EQ(file.substr(0, 5), bytes({0x7F, 0x32, 0x9F, 0x32, 0x01}));
+  EXPECT_EQ(run({"-disk", "new.65d", "HELLO"}).out, hello);
+
+  // A program moved up keeps the machine code in front of it; a new name gets a new entry
+  // on the first free tracks that hold a program-sized sector.
+  const run_result more = run(
+      {"-t", "-w3", "-disk", "sample.os5", "-o", "new.os5", "MOVED=disk.bas", "NEWONE=hello.bas"});
+  EXPECT_EQ(more.status, 0);
+  EXPECT_EQ(more.err, "");
+  const run_result directory = run({"-disk", "new.os5"});
+  EXPECT_NE(directory.out.find("MOVED   15-16  BASIC $3A90 16 bytes\r\n"), std::string::npos);
+  EXPECT_TRUE(directory.out.ends_with("NEWONE  25-25  BASIC $327E 32 bytes\r\n")) << directory.out;
+  EXPECT_EQ(run({"-disk", "new.os5", "moved", "newone"}).out, "10 DISK!\"GO 0\"\r\n" + hello);
+
+  // The same listings into the flat copy give the same disk.
+  ASSERT_EQ(run({"-t", "-w3", "-disk", "sample.65d", "-o", "same.65d", "MOVED=disk.bas",
+                 "NEWONE=hello.bas"})
+                .status,
+            0);
+  EXPECT_EQ(run({"-disk", "same.65d"}).out, directory.out);
+  const std::string moved_flat = read_file(dir / "same.65d");
+  EXPECT_EQ(file_on(moved_flat, 15, 16).substr(5, 0x817 - 5), std::string(0x817 - 5, '\xEA'));
+}
+
+TEST_F(disk_e2e, inputs_that_cannot_be_stored_leave_no_image) {
+  fake_disk disk = sample_disk();
+  write_file(dir / "sample.65d", disk.flat());
+  std::string big;
+  for (int line = 1; line <= 100; ++line)
+    big += std::to_string(line) + " PRINT \"A LINE OF TEXT TO MAKE A LONG PROGRAM\"\r\n";
+  write_file(dir / "big.bas", big);
+  write_file(dir / "hello.bas", "10 END\r\n");
+  write_file(dir / "old.65d", "OLD");
+  struct row {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const row rows[] = {
+      {{"-w3", "-o", "new.65d", "HELLO=big.bas", "hello.bas"},
+       "sample.65d: entry HELLO: the program needs 4609 bytes, its tracks hold 2048\r\n"
+       "\r\nbrenvik: new.65d not written: 1 input could not be stored\r\n"},
+      {{"-w3", "-o", "new.65d", "NEWONE=big.bas"},
+       "sample.65d: no 3 free tracks in a row, formatted for a program, for NEWONE\r\n"
+       "\r\nbrenvik: new.65d not written: 1 input could not be stored\r\n"},
+      {{"-w3", "-o", "new.65d", "toolongname.bas", "A\"B=hello.bas", "hello.bas"},
+       "toolongname.bas: TOOLONGNAME cannot be an OS65D file name: 1 to 6 capitals, digits or "
+       "signs such as * / -; give one with NAME=toolongname.bas\r\n"
+       "A\"B=hello.bas: A\"B cannot be an OS65D file name: 1 to 6 capitals, digits or signs such "
+       "as * / -; give one with NAME=hello.bas\r\n"
+       "\r\nbrenvik: new.65d not written: 2 inputs could not be stored\r\n"},
+      {{"-w3", "-l", "300", "-o", "new.65d", "hello.bas"},
+       "sample.65d: entry HELLO: a program at $0300 would lie below the file's memory ($327E "
+       "on); give a higher -l\r\n"
+       "\r\nbrenvik: new.65d not written: 1 input could not be stored\r\n"},
+      {{"-w3", "-o", "new.65d", "NOHEAD=hello.bas"},
+       "sample.65d: entry NOHEAD: track 18 has no track header\r\n"
+       "\r\nbrenvik: new.65d not written: 1 input could not be stored\r\n"},
+      {{"-w3", "-o", "old.65d", "hello.bas"},
+       "Output file old.65d exists! Use -f to force overwrite.\r\n"},
+      {{"-w3", "-f", "-o", "sample.65d", "hello.bas"},
+       "\r\nbrenvik: Output file sample.65d is also an input\r\n"},
+  };
+  for (const row& r : rows) {
+    std::vector<std::string> args{"-t", "-disk", "sample.65d"};
+    args.insert(args.end(), r.args.begin(), r.args.end());
+    const run_result result = run(args);
+    EXPECT_EQ(result.status, 1) << r.args[2];
+    EXPECT_EQ(result.err, r.err) << r.args[2];
+    EXPECT_FALSE(std::filesystem::exists(dir / "new.65d")) << r.args[2];
+  }
+  EXPECT_EQ(read_file(dir / "old.65d"), "OLD");
+  EXPECT_EQ(read_file(dir / "sample.65d"), disk.flat());
+}
+
+// Every program of the real disks, listed and stored back into a copy of its disk: the
+// program area comes back as it was wherever its listing tokenizes to it, and nothing
+// outside the entry's tracks changes.
+TEST_F(disk_e2e, real_programs_go_back_where_they_came_from) {
+  if (!std::filesystem::exists(corpus / "disks/manifest.tsv")) GTEST_SKIP() << "no corpus";
+  std::map<std::string, std::string> load_of;
+  for (auto& image : manifest(corpus / "images/manifest.tsv"))
+    load_of[image["file"]] = image["load"];
+  int same = 0;
+  for (auto& entry : manifest(corpus / "disks/manifest.tsv")) {
+    if (entry["corpus_image"].empty()) continue;
+    const std::string disk = (corpus / "disks" / entry["disk"]).string();
+    const std::string label = entry["disk"] + " " + entry["entry"];
+    write_file(dir / "program.bas", run({"-disk", disk, entry["entry"]}).out);
+    std::filesystem::remove(dir / "new.img");
+    const run_result stored =
+        run({"-t", "-disk", disk, "-o", "new.img", entry["entry"] + "=program.bas"});
+    ASSERT_EQ(stored.status, 0) << label << stored.err;
+    const std::string before = read_file(disk);
+    const std::string after = read_file(dir / "new.img");
+    ASSERT_EQ(before.size(), after.size()) << label;
+    const int first = std::stoi(entry["first_track"]);
+    const int last = std::stoi(entry["last_track"]);
+    const bool flat = entry["format"].starts_with("flat");
+    const std::size_t track_size = flat ? 2304 : entry["format"].ends_with("8in") ? 0x1500 : 0xD00;
+    const std::size_t tracks_at = flat ? 0 : 256;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      const bool in_entry = i >= tracks_at &&
+                            static_cast<int>((i - tracks_at) / track_size) >= first &&
+                            static_cast<int>((i - tracks_at) / track_size) <= last;
+      if (!in_entry && before[i] != after[i]) {
+        ADD_FAILURE() << label << ": byte " << i << " outside the entry changed";
+        break;
+      }
+    }
+    // Where the listing tokenizes back to the image, the new disk holds that image.
+    const std::string load = load_of[entry["corpus_image"]];
+    const std::string version = load == "3A7E" ? "-w1"
+                                : flat || !entry["format"].ends_with("8in") || load == "327E"
+                                    ? "-w3"
+                                    : "-w4";
+    const std::string image = read_file(corpus / entry["corpus_image"]);
+    if (run({"-t", version, "-l", load, "program.bas"}).out != image) continue;
+    EXPECT_EQ(stored_program(dir / "new.img", entry["entry"]), image) << label;
+    ++same;
+  }
+  EXPECT_EQ(same, 51);  // not LOANI (on two disks) and BUFFER: their listings differ
 }
 
 }  // namespace

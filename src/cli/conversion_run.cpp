@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +15,7 @@
 #include "cli/output_file.h"
 #include "disk/container.h"
 #include "disk/os65d.h"
+#include "disk/store.h"
 #include "image/decoder.h"
 #include "messages.h"
 #include "tokenize/tokenizer.h"
@@ -35,15 +38,6 @@ struct destination {
   bool direct = false;    // `stream` was opened on the output itself
   bool replaces = false;  // `file` would replace an existing output
 };
-
-// Entry names compare without regard to case or trailing spaces.
-std::string entry_key(std::string_view name) {
-  std::string key(name.substr(0, name.find_last_not_of(' ') + 1));
-  std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) {
-    return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-  });
-  return key;
-}
 
 class conversion_run {
  public:
@@ -106,7 +100,8 @@ class conversion_run {
       return descriptor >= 0 && fstat(descriptor, &input) == 0 && same_regular_file(output, input);
     }
     for (const std::string& name : options_.inputs) {
-      if (stat(name.c_str(), &input) == 0 && same_regular_file(output, input)) return true;
+      const std::string path = options_.disk_name && options_.text_mode ? listing_path(name) : name;
+      if (stat(path.c_str(), &input) == 0 && same_regular_file(output, input)) return true;
     }
     return false;
   }
@@ -264,9 +259,8 @@ class conversion_run {
 
     bool rejected = false;
     for (const std::string& input : options_.inputs) {
-      const auto entry = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
-        return entry_key(e.name_text()) == entry_key(input);
-      });
+      const auto entry = std::find_if(entries.begin(), entries.end(),
+                                      [&](const auto& e) { return e.is_named(input); });
       if (entry == entries.end()) {
         report(err_, message::no_such_entry, program(), input.c_str(), options_.disk_name->c_str());
         return exit_failure;
@@ -321,9 +315,177 @@ class conversion_run {
     return disk.shape().eight_inch ? 4 : 3;
   }
 
+  // The listing file of an input of -t -disk: "NAME=listing" or the listing alone.
+  static std::string listing_path(const std::string& input) {
+    const std::size_t equals = input.find('=');
+    return equals != std::string::npos && equals > 0 ? input.substr(equals + 1) : input;
+  }
+
+  // The entry name an input of -t -disk stores under: the name before "=", or the listing's
+  // file name without folders and its last extension, in capitals.
+  static std::string entry_name(const std::string& input) {
+    const std::size_t equals = input.find('=');
+    std::string name = equals != std::string::npos && equals > 0
+                           ? input.substr(0, equals)
+                           : std::filesystem::path(input).stem().string();
+    for (char& c : name)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return name;
+  }
+
+  // Tokenizes each listing and stores it into a copy of the disk, written to the output
+  // only when every input is stored and reads back as it was stored.
   int store_into_disk() {
-    report(err_, message::disk_store_unsupported, program());
-    return exit_failure;
+    bool refused = false;
+    for (const std::string& input : options_.inputs) {
+      if (!disk::is_storable_name(entry_name(input))) {
+        report(err_, message::bad_entry_name, input.c_str(), entry_name(input).c_str(),
+               listing_path(input).c_str());
+        refused = true;
+      }
+    }
+    std::vector<disk::directory_entry> entries;
+    if (!open_disk(entries)) return exit_failure;
+    std::vector<unsigned char> image(disk_bytes_->size());
+    if (!disk_bytes_->read(0, image)) {
+      report(err_, message::read_error, program(), options_.disk_name->c_str());
+      return exit_failure;
+    }
+    disk::geometry shape;
+    disk::container_problem unused;
+    disk::identify(*disk_bytes_, shape, unused);
+    disk::disk_writer writer(image, shape);
+    std::optional<destination> to = open_output();
+    if (!to) return exit_failure;
+
+    std::vector<std::pair<std::string, std::vector<unsigned char>>> stored;
+    int not_stored = refused ? 1 : 0;
+    for (const std::string& input : options_.inputs) {
+      const std::string name = entry_name(input);
+      if (!disk::is_storable_name(name)) continue;
+      std::vector<unsigned char> program;
+      const outcome result = tokenize_for(writer, input, name, program);
+      if (result == outcome::failed) return exit_failure;
+      if (result == outcome::rejected) {
+        ++not_stored;
+        continue;
+      }
+      stored.emplace_back(name, std::move(program));
+    }
+    const char* output = options_.output_name->c_str();
+    if (not_stored > 0) {
+      const int count = static_cast<int>(options_.inputs.size() - stored.size());
+      report(err_, message::image_not_written, program(), output, count, count == 1 ? "" : "s");
+      return exit_failure;
+    }
+
+    std::fwrite(image.data(), 1, image.size(), to->stream);
+    const bool written = to->file ? to->file->close() : std::fflush(to->stream) == 0;
+    if (written && !reads_back(to->file ? disk::image_on_descriptor(to->file->descriptor())
+                                        : disk::image_in_memory(image),
+                               shape, stored)) {
+      return exit_failure;
+    }
+    return close_output(*to, false) ? exit_success : exit_failure;
+  }
+
+  // Tokenizes the listing of `input` for the entry `name`, and stores it with `writer`:
+  // at -l, or the address of the program the entry holds, or the version's; with -w, or the
+  // version that address names, or the disk's OS65D BASIC.
+  outcome tokenize_for(disk::disk_writer& writer, const std::string& input, const std::string& name,
+                       std::vector<unsigned char>& tokenized) {
+    const std::string path = listing_path(input);
+    FILE* listing = open_input(path);
+    if (listing == nullptr) return outcome::failed;
+    std::optional<uint16_t> load_address;
+    if (options_.load_address_given) {
+      load_address = options_.load_address;
+    } else if (const auto entry = writer.entry(name)) {
+      load_address = writer.program_address(*entry);
+    }
+    int version = options_.version;
+    if (version == no_version) {
+      version = load_address ? first_row_at(*load_address) : no_version;
+      if (version == no_version) version = disk_basic_version(writer.disk());
+      report(err_, message::version_chosen, version_table[static_cast<std::size_t>(version)].name);
+    }
+    if (!load_address) load_address = version_table[static_cast<std::size_t>(version)].load_address;
+
+    char* bytes = nullptr;
+    std::size_t size = 0;
+    FILE* memory = open_memstream(&bytes, &size);
+    const int result = memory != nullptr ? tokenize_text(listing, memory, err_, version,
+                                                         *load_address, path.c_str())
+                                         : -1;
+    const bool read_failed = std::ferror(listing) != 0;
+    std::fclose(listing);
+    if (memory != nullptr) std::fclose(memory);
+    tokenized.assign(bytes, bytes + size);
+    std::free(bytes);
+    if (read_failed) {
+      report(err_, message::read_error, program(), path.c_str());
+      return outcome::failed;
+    }
+    if (result < 0) return outcome::rejected;
+
+    const disk::store_problem problem = writer.store(name, *load_address, tokenized);
+    const char* disk_name = options_.disk_name->c_str();
+    switch (problem.kind) {
+      case disk::store_problem::none:
+        return outcome::converted;
+      case disk::store_problem::entry_unreadable:
+        report(err_, message::entry_problem, disk_name, name.c_str(),
+               disk::describe(problem.tracks).c_str());
+        break;
+      case disk::store_problem::below_file:
+        report(err_, message::program_below_file, disk_name, name.c_str(), *load_address);
+        break;
+      case disk::store_problem::too_big:
+        report(err_, message::program_too_big, disk_name, name.c_str(), problem.needed,
+               problem.available);
+        break;
+      case disk::store_problem::no_free_entry:
+        report(err_, message::no_free_entry, disk_name, name.c_str());
+        break;
+      case disk::store_problem::no_free_tracks:
+        report(err_, message::no_free_tracks, disk_name, problem.tracks_needed, name.c_str());
+        break;
+    }
+    return outcome::rejected;
+  }
+
+  // Reads the written image with the disk reader: every program stored must be there as it
+  // was tokenized.
+  bool reads_back(std::unique_ptr<disk::image_bytes> written, const disk::geometry& shape,
+                  const std::vector<std::pair<std::string, std::vector<unsigned char>>>& stored) {
+    const char* output = options_.output_name->c_str();
+    for (const auto& program_stored : stored) {
+      const std::string& name = program_stored.first;
+      const std::vector<unsigned char>& tokenized = program_stored.second;
+      bool same = false;
+      if (written) {
+        disk::os65d_disk disk(*written, shape);
+        std::vector<disk::directory_entry> entries;
+        disk.read_directory(entries);
+        const auto entry = std::find_if(entries.begin(), entries.end(),
+                                        [&](const auto& e) { return e.is_named(name); });
+        int first = 0;
+        int last = 0;
+        std::optional<disk::basic_program> found;
+        std::vector<unsigned char> file;
+        same = entry != entries.end() &&
+               entry->tracks(shape.tracks, first, last).kind == disk::problem::none &&
+               disk.find_basic(first, last, found, file).kind == disk::problem::none && found &&
+               std::equal(tokenized.begin(), tokenized.end(),
+                          file.begin() + static_cast<std::ptrdiff_t>(found->area),
+                          file.begin() + static_cast<std::ptrdiff_t>(found->area + found->length));
+      }
+      if (!same) {
+        report(err_, message::stored_differently, program(), name.c_str(), output);
+        return false;
+      }
+    }
+    return true;
   }
 
   const run_options& options_;

@@ -35,11 +35,11 @@ std::unique_ptr<output_file> output_file::create(const std::string& name, const 
   const std::string directory = parent.empty() ? std::filesystem::path(".") : parent;
 
   std::string temporary;
-  int descriptor = open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  int descriptor = open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   if (descriptor < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
     for (unsigned attempt = 0; descriptor < 0 && attempt < 100; ++attempt) {
       temporary = hidden_name(directory, target, attempt);
-      descriptor = open(temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+      descriptor = open(temporary.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
       if (descriptor < 0 && errno != EEXIST) break;
     }
   }
@@ -48,7 +48,7 @@ std::unique_ptr<output_file> output_file::create(const std::string& name, const 
   if (mode_from != nullptr && stat(mode_from, &old) == 0) fchmod(descriptor, old.st_mode & 07777);
   auto file = std::unique_ptr<output_file>(
       new output_file(target, directory, descriptor, descriptor >= 0 ? temporary : ""));
-  file->stream_ = fdopen(descriptor, "wb");
+  file->stream_ = fdopen(descriptor, "w+b");
   if (file->stream_ == nullptr) return nullptr;
   return file;
 }

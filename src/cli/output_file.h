@@ -25,6 +25,8 @@ class output_file {
   output_file& operator=(const output_file&) = delete;
 
   FILE* stream() const { return stream_; }
+  // The file, open for reading as well: what was written can be read back before commit().
+  int descriptor() const { return descriptor_; }
 
   // Flushes and closes the stream; false when a write failed.
   bool close();

@@ -153,6 +153,17 @@ std::unique_ptr<image_bytes> open_image_file(const std::string& path) {
   return std::make_unique<file_bytes>(descriptor, static_cast<std::uint64_t>(status.st_size));
 }
 
+std::unique_ptr<image_bytes> image_on_descriptor(int descriptor) {
+  struct stat status {};
+  const int own = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+  if (own < 0) return nullptr;
+  if (fstat(own, &status) != 0) {
+    close(own);
+    return nullptr;
+  }
+  return std::make_unique<file_bytes>(own, static_cast<std::uint64_t>(status.st_size));
+}
+
 std::unique_ptr<image_bytes> image_in_memory(std::span<const unsigned char> bytes) {
   return std::make_unique<memory_bytes>(bytes);
 }

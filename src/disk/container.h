@@ -24,6 +24,9 @@ class image_bytes {
 // An image file, read with pread. Returns null when it cannot be opened or is no file.
 std::unique_ptr<image_bytes> open_image_file(const std::string& path);
 
+// The file open on `descriptor` (which stays open for its owner), read with pread.
+std::unique_ptr<image_bytes> image_on_descriptor(int descriptor);
+
 // An image in memory, which must outlive the reader.
 std::unique_ptr<image_bytes> image_in_memory(std::span<const unsigned char> bytes);
 

@@ -51,6 +51,16 @@ std::string describe(const problem& p) {
   return {};
 }
 
+bool directory_entry::is_named(std::string_view given) const {
+  const auto key = [](std::string_view text) {
+    std::string upper(text.substr(0, text.find_last_not_of(' ') + 1));
+    for (char& c : upper)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+  };
+  return key(name_text()) == key(given);
+}
+
 problem directory_entry::tracks(int disk_tracks, int& first, int& last) const {
   first = from_bcd(first_bcd);
   last = from_bcd(last_bcd);

@@ -15,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "disk/container.h"
@@ -53,6 +54,8 @@ struct directory_entry {
   unsigned char first_bcd = 0, last_bcd = 0;
 
   std::string name_text() const { return {name.begin(), name.end()}; }
+  // True when `given` names this entry: letters in either case, trailing spaces ignored.
+  bool is_named(std::string_view given) const;
   // The tracks, or the problem with the entry's track numbers on a disk of `tracks` tracks.
   problem tracks(int disk_tracks, int& first, int& last) const;
 };

@@ -1,0 +1,191 @@
+#include "disk/store.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "image/image_format.h"
+
+namespace brenvik::disk {
+
+namespace {
+
+constexpr unsigned first_program_address = file_load_address + file_header_size;  // $327E
+
+// Characters of real OS65D names besides letters and digits.
+constexpr std::string_view name_punctuation = "!$%&'()*+-./:;<>?@[\\]^_ ";
+
+constexpr unsigned char to_bcd(int value) {
+  return static_cast<unsigned char>((value / 10) << 4 | value % 10);
+}
+
+}  // namespace
+
+bool is_storable_name(const std::string& name) {
+  if (name.empty() || name.size() > 6 || name.front() == ' ' || name.back() == ' ') return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           name_punctuation.find(c) != std::string_view::npos;
+  });
+}
+
+std::vector<unsigned char> basic_file_bytes(std::span<const unsigned char> old,
+                                            std::size_t file_size, uint16_t load_address,
+                                            std::span<const unsigned char> program,
+                                            std::size_t track_bytes) {
+  std::vector<unsigned char> file(file_size, 0);
+  std::copy_n(old.begin(), std::min(old.size(), file_size), file.begin());
+  const std::size_t area = load_address - file_load_address;
+  const unsigned start = load_address + 1u;
+  const unsigned end = load_address + static_cast<unsigned>(program.size()) + 1u;
+  file[0] = image::low_byte(start);
+  file[1] = image::high_byte(start);
+  file[2] = image::low_byte(end);
+  file[3] = image::high_byte(end);
+  file[4] = static_cast<unsigned char>((end - file_load_address + track_bytes - 1) / track_bytes);
+  std::copy(program.begin(), program.end(), file.begin() + static_cast<std::ptrdiff_t>(area));
+  std::fill(file.begin() + static_cast<std::ptrdiff_t>(area + program.size()), file.end(), 0);
+  return file;
+}
+
+disk_writer::disk_writer(std::vector<unsigned char>& file, const geometry& shape)
+    : file_(file), shape_(shape) {
+  reread();
+}
+
+void disk_writer::reread() {
+  bytes_ = image_in_memory(file_);
+  disk_ = std::make_unique<os65d_disk>(*bytes_, shape_);
+}
+
+std::optional<directory_entry> disk_writer::entry(const std::string& name) {
+  std::vector<directory_entry> entries;
+  disk_->read_directory(entries);
+  const auto found = std::find_if(entries.begin(), entries.end(),
+                                  [&](const directory_entry& e) { return e.is_named(name); });
+  if (found == entries.end()) return std::nullopt;
+  return *found;
+}
+
+std::optional<uint16_t> disk_writer::program_address(const directory_entry& entry) {
+  int first = 0;
+  int last = 0;
+  if (entry.tracks(shape_.tracks, first, last).kind != problem::none || first == 0) {
+    return std::nullopt;
+  }
+  std::optional<basic_program> program;
+  std::vector<unsigned char> bytes;
+  if (disk_->find_basic(first, last, program, bytes).kind != problem::none || !program) {
+    return std::nullopt;
+  }
+  return program->load_address;
+}
+
+problem disk_writer::file_places(int first, int last, std::vector<place>& places) {
+  places.clear();
+  std::vector<sector> found;
+  for (int number = first; number <= last; ++number) {
+    if (const problem p = disk_->sectors(number, found); p.kind != problem::none) return p;
+    for (const sector& s : found)
+      for (std::size_t i = 0; i < s.size(); ++i)
+        places.push_back({number, s.data + i});
+  }
+  return {};
+}
+
+void disk_writer::write(const std::vector<place>& places, std::span<const unsigned char> bytes) {
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    const place& at = places[i];
+    write_track_byte(file_, shape_, at.track, disk_->raw_track(at.track), at.index, bytes[i]);
+  }
+  reread();
+}
+
+store_problem disk_writer::store(const std::string& name, uint16_t load_address,
+                                 std::span<const unsigned char> program) {
+  if (load_address < first_program_address) return {store_problem::below_file};
+  // The memory from $3279 to the header's end, which is one past the end marker's address.
+  const std::size_t needed = load_address - file_load_address + program.size() + 1;
+
+  directory_entry target;
+  if (const auto existing = entry(name)) {
+    target = *existing;
+  } else if (const store_problem p = new_entry(name, needed, target);
+             p.kind != store_problem::none) {
+    return p;
+  }
+  int first = 0;
+  int last = 0;
+  std::vector<place> places;
+  problem p = target.tracks(shape_.tracks, first, last);
+  if (p.kind == problem::none) p = file_places(first, last, places);
+  if (p.kind != problem::none) return {store_problem::entry_unreadable, p};
+  if (needed > places.size()) {
+    return {store_problem::too_big, {}, needed, places.size()};
+  }
+
+  std::vector<unsigned char> old(places.size());
+  if (entry(name)) {
+    for (std::size_t i = 0; i < places.size(); ++i)
+      old[i] = disk_->raw_track(places[i].track).bytes[places[i].index];
+  }
+  write(places,
+        basic_file_bytes(old, places.size(), load_address, program, disk_->program_sector_size()));
+  if (!entry(name)) {
+    // The new entry's slot in the directory.
+    std::vector<place> directory;
+    file_places(disk_->directory_track(), disk_->directory_track(), directory);
+    const std::size_t at = static_cast<std::size_t>(target.slot) * 8;
+    std::vector<place> slot(directory.begin() + static_cast<std::ptrdiff_t>(at),
+                            directory.begin() + static_cast<std::ptrdiff_t>(at + 8));
+    std::vector<unsigned char> bytes(target.name.begin(), target.name.end());
+    bytes.push_back(target.first_bcd);
+    bytes.push_back(target.last_bcd);
+    write(slot, bytes);
+  }
+  return {};
+}
+
+store_problem disk_writer::new_entry(const std::string& name, std::size_t file_size,
+                                     directory_entry& made) {
+  std::vector<directory_entry> entries;
+  disk_->read_directory(entries, true);
+  const auto free_slot = std::find_if(entries.begin(), entries.end(),
+                                      [](const directory_entry& e) { return e.name[0] == '#'; });
+  if (free_slot == entries.end()) return {store_problem::no_free_entry};
+
+  const std::size_t track_bytes = disk_->program_sector_size();
+  const auto count = static_cast<int>((file_size + track_bytes - 1) / track_bytes);
+  std::vector<bool> taken(static_cast<std::size_t>(shape_.tracks), false);
+  taken[0] = true;
+  taken[static_cast<std::size_t>(disk_->directory_track())] = true;
+  for (const directory_entry& e : entries) {
+    int first = 0;
+    int last = 0;
+    if (e.name[0] == '#' || e.tracks(shape_.tracks, first, last).kind != problem::none) continue;
+    for (int t = first; t <= last; ++t)
+      taken[static_cast<std::size_t>(t)] = true;
+  }
+  // A free track is of use when it holds one sector of a program track's size.
+  const auto formatted = [&](int number) {
+    std::vector<sector> found;
+    return disk_->sectors(number, found).kind == problem::none && found.size() == 1 &&
+           found[0].size() == track_bytes;
+  };
+  for (int first = 1, run = 0; first + run < shape_.tracks;) {
+    const int number = first + run;
+    if (taken[static_cast<std::size_t>(number)] || !formatted(number)) {
+      first = number + 1;
+      run = 0;
+      continue;
+    }
+    if (++run == count) {
+      made = {free_slot->slot, {}, to_bcd(first), to_bcd(first + count - 1)};
+      std::fill(made.name.begin(), made.name.end(), ' ');
+      std::copy_n(name.begin(), std::min(name.size(), made.name.size()), made.name.begin());
+      return {};
+    }
+  }
+  return {store_problem::no_free_tracks, {}, 0, 0, count};
+}
+
+}  // namespace brenvik::disk
