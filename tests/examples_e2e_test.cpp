@@ -62,5 +62,20 @@ TEST(examples_e2e, a_disk_file_lists_after_its_header_is_skipped) {
   EXPECT_EQ(listed.out, read_file(examples + "/dice.bas"));
 }
 
+TEST(examples_e2e, the_demo_disk_holds_the_example_programs) {
+  scratch_dir dir;
+  const std::string disk = examples + "/demo.65d";
+  const run_result directory = run_brenvik(dir, {"-disk", disk});
+  EXPECT_EQ(directory.status, 0);
+  EXPECT_EQ(directory.out,
+            "HELLO   1-1    BASIC $327E 144 bytes\r\n"
+            "DICE    2-2    BASIC $327E 170 bytes\r\n"
+            "DIRECT  3-3    BASIC $327E 79 bytes\r\n");
+  const run_result programs = run_brenvik(dir, {"-disk", disk, "HELLO", "DICE", "DIRECT"});
+  EXPECT_EQ(programs.status, 0);
+  EXPECT_EQ(programs.out, read_file(examples + "/hello.bas") + read_file(examples + "/dice.bas") +
+                              read_file(examples + "/directory.bas"));
+}
+
 }  // namespace
 }  // namespace brenvik
