@@ -257,6 +257,12 @@ TEST_F(disk_e2e, a_listing_never_replaces_the_disk) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "\r\nbrenvik: Output file link.65d is also an input\r\n");
   EXPECT_EQ(read_file(dir / "sample.65d"), sample_disk().flat());
+
+  // An entry's name is no file: standard output may have it.
+  run_setup to_file;
+  to_file.stdout_path = (dir / "HELLO").string();
+  EXPECT_EQ(run_brenvik(dir, {"-disk", "sample.65d", "HELLO"}, to_file).status, 0);
+  EXPECT_EQ(read_file(dir / "HELLO"), "10 PRINT\"HI\"\r\n20 END\r\n");
 }
 
 // The bytes of a file on tracks `first` to `last` of a flat 5.25" image, one 2048-byte

@@ -99,8 +99,9 @@ class conversion_run {
       const int descriptor = fileno(std_in_);
       return descriptor >= 0 && fstat(descriptor, &input) == 0 && same_regular_file(output, input);
     }
+    if (options_.disk_name && !options_.text_mode) return false;  // the inputs name entries
     for (const std::string& name : options_.inputs) {
-      const std::string path = options_.disk_name && options_.text_mode ? listing_path(name) : name;
+      const std::string path = options_.disk_name ? listing_path(name) : name;
       if (stat(path.c_str(), &input) == 0 && same_regular_file(output, input)) return true;
     }
     return false;
@@ -336,44 +337,36 @@ class conversion_run {
   // Tokenizes each listing and stores it into a copy of the disk, written to the output
   // only when every input is stored and reads back as it was stored.
   int store_into_disk() {
-    bool refused = false;
     for (const std::string& input : options_.inputs) {
       if (!disk::is_storable_name(entry_name(input))) {
         report(err_, message::bad_entry_name, input.c_str(), entry_name(input).c_str(),
                listing_path(input).c_str());
-        refused = true;
       }
     }
     std::vector<disk::directory_entry> entries;
-    if (!open_disk(entries)) return exit_failure;
+    const auto opened = open_disk(entries);
+    if (!opened) return exit_failure;
+    const disk::geometry shape = opened->shape();
     std::vector<unsigned char> image(disk_bytes_->size());
     if (!disk_bytes_->read(0, image)) {
       report(err_, message::read_error, program(), options_.disk_name->c_str());
       return exit_failure;
     }
-    disk::geometry shape;
-    disk::container_problem unused;
-    disk::identify(*disk_bytes_, shape, unused);
     disk::disk_writer writer(image, shape);
     std::optional<destination> to = open_output();
     if (!to) return exit_failure;
 
     std::vector<std::pair<std::string, std::vector<unsigned char>>> stored;
-    int not_stored = refused ? 1 : 0;
     for (const std::string& input : options_.inputs) {
       const std::string name = entry_name(input);
       if (!disk::is_storable_name(name)) continue;
       std::vector<unsigned char> program;
       const outcome result = tokenize_for(writer, input, name, program);
       if (result == outcome::failed) return exit_failure;
-      if (result == outcome::rejected) {
-        ++not_stored;
-        continue;
-      }
-      stored.emplace_back(name, std::move(program));
+      if (result == outcome::converted) stored.emplace_back(name, std::move(program));
     }
     const char* output = options_.output_name->c_str();
-    if (not_stored > 0) {
+    if (stored.size() < options_.inputs.size()) {
       const int count = static_cast<int>(options_.inputs.size() - stored.size());
       report(err_, message::image_not_written, program(), output, count, count == 1 ? "" : "s");
       return exit_failure;
