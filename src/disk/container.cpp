@@ -99,7 +99,8 @@ std::uint64_t bits_at(const unsigned char* bits, std::size_t at) {
   std::memcpy(&word, bits + at / 8, sizeof word);
   if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
   const unsigned shift = at % 8;
-  return shift == 0 ? word : word << shift | bits[at / 8 + 8] >> (8 - shift);
+  const std::uint64_t next = bits[at / 8 + 8];
+  return shift == 0 ? word : word << shift | next >> (8 - shift);
 }
 
 // Decodes the frames of a bitstream track: the line idles at 1 between frames.
@@ -219,7 +220,7 @@ void write_track_byte(std::span<unsigned char> file, const geometry& disk, int n
   }
   const std::size_t start = frames.frame_bits[index];
   for (unsigned i = 0; i < 8; ++i)
-    set_bit(bits, start + 1 + i, ((value >> i) & 1u) != 0);
+    set_bit(bits, start + 1 + i, ((unsigned{value} >> i) & 1u) != 0);
   set_bit(bits, start + 9, parity[value] != 0);
 }
 
