@@ -14,38 +14,15 @@
 #include "disk/os65d.h"
 #include "disk_images.h"
 #include "image/decoder.h"
-#include "images.h"
 #include "input_limit.h"
 #include "memory_streams.h"
-
-namespace {
+#include "sample_disk.h"
 
 using namespace brenvik;
-using testing::bcd;
-
-std::string sample(bool eight_inch, bool bitstream) {
-  testing::fake_disk disk(eight_inch);
-  const std::size_t track_bytes = disk.sector_size();
-  disk.directory({{"OS65D3", 0, bcd(7)},
-                  {"HELLO", bcd(14), bcd(14)},
-                  {"MOVED", bcd(15), bcd(16)},
-                  {"DATA", bcd(17), bcd(17)}});
-  disk.file(
-      14, testing::basic_file(0x327E, testing::image_of(0x327E, {{10, "\x97\"HI\""}, {20, "\x80"}}),
-                              track_bytes));
-  disk.file(15, testing::basic_file(0x3A90, testing::image_of(0x3A90, {{5, "\x94!"}}), track_bytes,
-                                    0xEA));
-  disk.file(17, testing::bytes_t(100, 'D'));
-  return bitstream ? disk.bitstream(0) : disk.flat();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < 5 || size > fuzzing::input_limit) return 0;
-  static const std::string samples[] = {sample(false, false), sample(false, true),
-                                        sample(true, false), sample(true, true)};
-  std::string image = samples[data[0] % 4];
+  std::string image = fuzzing::sample_disk(data[0]);
   const std::size_t cut = data[1] | std::size_t{data[2]} << 8 | std::size_t{data[3]} << 16;
   const std::size_t name_length = data[4];
   if (5 + name_length > size) return 0;

@@ -14,32 +14,14 @@
 #include "disk/os65d.h"
 #include "disk/store.h"
 #include "disk_images.h"
-#include "images.h"
 #include "input_limit.h"
 #include "memory_streams.h"
+#include "sample_disk.h"
 #include "tokenize/tokenizer.h"
 
 namespace {
 
 using namespace brenvik;
-using testing::bcd;
-
-std::string sample(bool eight_inch, bool bitstream) {
-  testing::fake_disk disk(eight_inch);
-  const std::size_t track_bytes = disk.sector_size();
-  disk.directory({{"OS65D3", 0, bcd(7)},
-                  {"HELLO", bcd(14), bcd(14)},
-                  {"MOVED", bcd(15), bcd(16)},
-                  {"DATA", bcd(17), bcd(17)}});
-  disk.file(14, testing::basic_file(0x327E, testing::image_of(0x327E, {{10, "\x97\"HI\""}}),
-                                    track_bytes));
-  disk.file(15, testing::basic_file(0x3A90, testing::image_of(0x3A90, {{5, "\x94!"}}), track_bytes,
-                                    0xEA));
-  disk.file(17, testing::bytes_t(100, 'D'));
-  for (int track = 20; track < 24; ++track)
-    disk.format(track, {testing::bytes_t(track_bytes, 0)});
-  return bitstream ? disk.bitstream(0) : disk.flat();
-}
 
 // The tracks of the entry `name`, or -1 -1.
 std::pair<int, int> tracks_of(disk::os65d_disk& disk, const std::string& name) {
@@ -60,10 +42,8 @@ std::pair<int, int> tracks_of(disk::os65d_disk& disk, const std::string& name) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < 3 || size > fuzzing::input_limit) return 0;
-  static const std::string samples[] = {sample(false, false), sample(false, true),
-                                        sample(true, false), sample(true, true)};
   static const char* const names[] = {"HELLO", "MOVED", "DATA", "NEWONE", "OS65D3"};
-  const std::string& original = samples[data[0] % 4];
+  const std::string& original = fuzzing::sample_disk(data[0]);
   const std::string name = names[data[1] % 5];
   const int version = data[2] % 7;
 

@@ -107,7 +107,8 @@ store_problem disk_writer::store(const std::string& name, uint16_t load_address,
   const std::size_t needed = load_address - file_load_address + program.size() + 1;
 
   directory_entry target;
-  if (const auto existing = entry(name)) {
+  const std::optional<directory_entry> existing = entry(name);
+  if (existing) {
     target = *existing;
   } else if (const store_problem p = new_entry(name, needed, target);
              p.kind != store_problem::none) {
@@ -124,13 +125,13 @@ store_problem disk_writer::store(const std::string& name, uint16_t load_address,
   }
 
   std::vector<unsigned char> old(places.size());
-  if (entry(name)) {
+  if (existing) {
     for (std::size_t i = 0; i < places.size(); ++i)
       old[i] = disk_->raw_track(places[i].track).bytes[places[i].index];
   }
   write(places,
         basic_file_bytes(old, places.size(), load_address, program, disk_->program_sector_size()));
-  if (!entry(name)) {
+  if (!existing) {
     // The new entry's slot in the directory.
     std::vector<place> directory;
     file_places(disk_->directory_track(), disk_->directory_track(), directory);
