@@ -384,6 +384,9 @@ TEST_F(disk_e2e, inputs_that_cannot_be_stored_leave_no_image) {
       {{"-w3", "-o", "new.65d", "NOHEAD=hello.bas"},
        "sample.65d: entry NOHEAD: track 18 has no track header\r\n"
        "\r\nbrenvik: new.65d not written: 1 input could not be stored\r\n"},
+      {{"-w3", "-o", "new.65d", "gone.bas", "hello.bas"},
+       "\r\nbrenvik: Can't open file gone.bas\r\n"
+       "\r\nbrenvik: new.65d not written: 1 input could not be stored\r\n"},
       {{"-w3", "-o", "old.65d", "hello.bas"},
        "Output file old.65d exists! Use -f to force overwrite.\r\n"},
       {{"-w3", "-f", "-o", "sample.65d", "hello.bas"},

@@ -361,9 +361,8 @@ class conversion_run {
       const std::string name = entry_name(input);
       if (!disk::is_storable_name(name)) continue;
       std::vector<unsigned char> program;
-      const outcome result = tokenize_for(writer, input, name, program);
-      if (result == outcome::failed) return exit_failure;
-      if (result == outcome::converted) stored.emplace_back(name, std::move(program));
+      if (tokenize_for(writer, input, name, program) == outcome::converted)
+        stored.emplace_back(name, std::move(program));
     }
     const char* output = options_.output_name->c_str();
     if (stored.size() < options_.inputs.size()) {
@@ -382,14 +381,17 @@ class conversion_run {
     return close_output(*to, false) ? exit_success : exit_failure;
   }
 
-  // Tokenizes the listing of `input` for the entry `name`, and stores it with `writer`:
+  // Tokenizes the listing of `input` for the entry `name`, and stores it with `writer`
+  // (rejected: the input was refused, with a message):
   // at -l, or the address of the program the entry holds, or the version's; with -w, or the
   // version that address names, or the disk's OS65D BASIC.
   outcome tokenize_for(disk::disk_writer& writer, const std::string& input, const std::string& name,
                        std::vector<unsigned char>& tokenized) {
+    // A listing that cannot be read is refused like one that cannot be stored: the other
+    // inputs are still reported, and no disk is written.
     const std::string path = listing_path(input);
     FILE* listing = open_input(path);
-    if (listing == nullptr) return outcome::failed;
+    if (listing == nullptr) return outcome::rejected;
     std::optional<uint16_t> load_address;
     if (options_.load_address_given) {
       load_address = options_.load_address;
@@ -417,7 +419,7 @@ class conversion_run {
     std::free(bytes);
     if (read_failed) {
       report(err_, message::read_error, program(), path.c_str());
-      return outcome::failed;
+      return outcome::rejected;
     }
     if (result < 0) return outcome::rejected;
 
