@@ -419,10 +419,11 @@ int tokenize_text(FILE* in, FILE* out, FILE* err, int version, uint16_t load_add
     if (previous && line_number <= *previous)
       say(message::line_out_of_order, line_number, *previous);
 
-    output.put(image::low_byte(link));
-    output.put(image::high_byte(link));
-    output.put(image::low_byte(line_number));
-    output.put(image::high_byte(line_number));
+    const char head[] = {static_cast<char>(image::low_byte(link)),
+                         static_cast<char>(image::high_byte(link)),
+                         static_cast<char>(image::low_byte(line_number)),
+                         static_cast<char>(image::high_byte(line_number))};
+    output.write({head, sizeof head});
     const auto text = line.text();
     output.write({text.data(), text.size()});
     output.put(image::terminator);
