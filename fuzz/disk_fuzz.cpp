@@ -47,15 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (disk.read_directory(entries).kind != disk::problem::none) return 0;
   for (const disk::directory_entry& entry : entries) {
     disk::describe_contents(disk, entry);
-    int first = 0;
-    int last = 0;
     if (entry.name_text().find(name) != 0 || name.empty()) continue;
-    if (entry.tracks(shape.tracks, first, last).kind != disk::problem::none || first == 0) continue;
     std::optional<disk::basic_program> program;
     std::vector<unsigned char> file;
-    if (disk.find_basic(first, last, program, file).kind != disk::problem::none || !program) {
-      continue;
-    }
+    if (disk.entry_program(entry, program, file).kind != disk::problem::none || !program) continue;
     if (program->area + program->length > file.size()) __builtin_trap();
     decode_image(std::span(file).subspan(program->area, program->length), testing::discard(),
                  testing::discard(),

@@ -25,17 +25,13 @@ using namespace brenvik;
 
 // The tracks of the entry `name`, or -1 -1.
 std::pair<int, int> tracks_of(disk::os65d_disk& disk, const std::string& name) {
-  std::vector<disk::directory_entry> entries;
-  disk.read_directory(entries);
-  for (const disk::directory_entry& entry : entries) {
-    int first = 0;
-    int last = 0;
-    if (entry.is_named(name) &&
-        entry.tracks(disk.shape().tracks, first, last).kind == disk::problem::none) {
-      return {first, last};
-    }
+  const auto entry = disk.find_entry(name);
+  int first = 0;
+  int last = 0;
+  if (!entry || entry->tracks(disk.shape().tracks, first, last).kind != disk::problem::none) {
+    return {-1, -1};
   }
-  return {-1, -1};
+  return {first, last};
 }
 
 }  // namespace
@@ -53,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   disk::container_problem problem;
   if (!disk::identify(*bytes, shape, problem)) __builtin_trap();
   disk::disk_writer writer(file, shape);
-  const auto entry = writer.entry(name);
+  const auto entry = writer.disk().find_entry(name);
   const uint16_t load_address =
       entry ? writer.program_address(*entry).value_or(0x327E) : static_cast<uint16_t>(0x327E);
 

@@ -281,18 +281,10 @@ std::string stored_program(const std::filesystem::path& image, const std::string
   disk::container_problem problem;
   if (!bytes || !disk::identify(*bytes, shape, problem)) return "no disk";
   disk::os65d_disk disk(*bytes, shape);
-  std::vector<disk::directory_entry> entries;
-  disk.read_directory(entries);
-  for (const disk::directory_entry& entry : entries) {
-    int first = 0;
-    int last = 0;
-    std::optional<disk::basic_program> found;
-    std::vector<unsigned char> file;
-    if (!entry.is_named(name) ||
-        entry.tracks(shape.tracks, first, last).kind != disk::problem::none ||
-        disk.find_basic(first, last, found, file).kind != disk::problem::none || !found) {
-      continue;
-    }
+  const auto entry = disk.find_entry(name);
+  std::optional<disk::basic_program> found;
+  std::vector<unsigned char> file;
+  if (entry && disk.entry_program(*entry, found, file).kind == disk::problem::none && found) {
     return {file.begin() + static_cast<std::ptrdiff_t>(found->area),
             file.begin() + static_cast<std::ptrdiff_t>(found->area + found->length)};
   }

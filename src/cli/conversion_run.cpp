@@ -260,9 +260,8 @@ class conversion_run {
 
     bool rejected = false;
     for (const std::string& input : options_.inputs) {
-      const auto entry = std::find_if(entries.begin(), entries.end(),
-                                      [&](const auto& e) { return e.is_named(input); });
-      if (entry == entries.end()) {
+      const auto entry = disk.find_entry(input);
+      if (!entry) {
         report(err_, message::no_such_entry, program(), input.c_str(), options_.disk_name->c_str());
         return exit_failure;
       }
@@ -278,23 +277,12 @@ class conversion_run {
   outcome list_entry(disk::os65d_disk& disk, const disk::directory_entry& entry) {
     const std::string name = entry.name_text();
     const char* disk_name = options_.disk_name->c_str();
-    const auto fail = [&](const disk::problem& p) {
-      report(err_, message::entry_problem, disk_name, name.c_str(), disk::describe(p).c_str());
-      return outcome::rejected;
-    };
-    int first = 0;
-    int last = 0;
-    if (const disk::problem p = entry.tracks(disk.shape().tracks, first, last);
-        p.kind != disk::problem::none) {
-      return fail(p);
-    }
     std::optional<disk::basic_program> found;
     std::vector<unsigned char> file;
-    if (first > 0) {
-      if (const disk::problem p = disk.find_basic(first, last, found, file);
-          p.kind != disk::problem::none) {
-        return fail(p);
-      }
+    if (const disk::problem p = disk.entry_program(entry, found, file);
+        p.kind != disk::problem::none) {
+      report(err_, message::entry_problem, disk_name, name.c_str(), disk::describe(p).c_str());
+      return outcome::rejected;
     }
     if (!found) {
       report(err_, message::entry_not_basic, disk_name, name.c_str());
@@ -395,7 +383,7 @@ class conversion_run {
     std::optional<uint16_t> load_address;
     if (options_.load_address_given) {
       load_address = options_.load_address;
-    } else if (const auto entry = writer.entry(name)) {
+    } else if (const auto entry = writer.disk().find_entry(name)) {
       load_address = writer.program_address(*entry);
     }
     int version = options_.version;
@@ -460,17 +448,11 @@ class conversion_run {
       bool same = false;
       if (written) {
         disk::os65d_disk disk(*written, shape);
-        std::vector<disk::directory_entry> entries;
-        disk.read_directory(entries);
-        const auto entry = std::find_if(entries.begin(), entries.end(),
-                                        [&](const auto& e) { return e.is_named(name); });
-        int first = 0;
-        int last = 0;
+        const auto entry = disk.find_entry(name);
         std::optional<disk::basic_program> found;
         std::vector<unsigned char> file;
-        same = entry != entries.end() &&
-               entry->tracks(shape.tracks, first, last).kind == disk::problem::none &&
-               disk.find_basic(first, last, found, file).kind == disk::problem::none && found &&
+        same = entry && disk.entry_program(*entry, found, file).kind == disk::problem::none &&
+               found &&
                std::equal(tokenized.begin(), tokenized.end(),
                           file.begin() + static_cast<std::ptrdiff_t>(found->area),
                           file.begin() + static_cast<std::ptrdiff_t>(found->area + found->length));

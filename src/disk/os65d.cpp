@@ -18,10 +18,6 @@ constexpr std::size_t directory_entries = 64;
 constexpr std::size_t entry_size = 8;
 constexpr unsigned char unused_mark = '#';
 
-constexpr unsigned char to_bcd(int value) {
-  return static_cast<unsigned char>((value / 10) << 4 | value % 10);
-}
-
 // The value of a BCD byte, or -1 when a digit is above 9.
 constexpr int from_bcd(unsigned char bcd) {
   return (bcd >> 4) > 9 || (bcd & 0xF) > 9 ? -1 : (bcd >> 4) * 10 + (bcd & 0xF);
@@ -189,16 +185,32 @@ problem os65d_disk::find_basic(int first, int last, std::optional<basic_program>
   return {};
 }
 
-std::string describe_contents(os65d_disk& disk, const directory_entry& entry) {
+problem os65d_disk::entry_program(const directory_entry& entry,
+                                  std::optional<basic_program>& program,
+                                  std::vector<unsigned char>& bytes) {
+  program.reset();
+  bytes.clear();
   int first = 0;
   int last = 0;
-  if (const problem p = entry.tracks(disk.shape().tracks, first, last); p.kind != problem::none) {
-    return format_message(message::unreadable_entry, describe(p).c_str());
+  if (const problem p = entry.tracks(shape_.tracks, first, last); p.kind != problem::none) {
+    return p;
   }
-  if (first == 0) return message::holds_other;  // the boot tracks hold no sectors to read
+  return first == 0 ? problem{} : find_basic(first, last, program, bytes);
+}
+
+std::optional<directory_entry> os65d_disk::find_entry(std::string_view name) {
+  std::vector<directory_entry> entries;
+  read_directory(entries);
+  const auto found = std::find_if(entries.begin(), entries.end(),
+                                  [&](const directory_entry& e) { return e.is_named(name); });
+  if (found == entries.end()) return std::nullopt;
+  return *found;
+}
+
+std::string describe_contents(os65d_disk& disk, const directory_entry& entry) {
   std::optional<basic_program> program;
   std::vector<unsigned char> bytes;
-  if (const problem p = disk.find_basic(first, last, program, bytes); p.kind != problem::none) {
+  if (const problem p = disk.entry_program(entry, program, bytes); p.kind != problem::none) {
     return format_message(message::unreadable_entry, describe(p).c_str());
   }
   if (!program) return message::holds_other;

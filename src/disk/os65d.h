@@ -68,6 +68,10 @@ struct basic_program {
   std::size_t length = 0;
 };
 
+constexpr unsigned char to_bcd(int value) {
+  return static_cast<unsigned char>((value / 10) << 4 | value % 10);
+}
+
 // The file's memory image starts at this address: 2 bytes start, 2 bytes end, 1 byte track
 // count, then memory from $327E.
 inline constexpr unsigned file_load_address = 0x3279;
@@ -105,6 +109,14 @@ class os65d_disk {
   // tracks as its chain of links needs. `bytes` receives what was read of the file.
   problem find_basic(int first, int last, std::optional<basic_program>& program,
                      std::vector<unsigned char>& bytes);
+
+  // The same for a directory entry: its tracks' problem, or its program (none for an entry
+  // on track 0, the DOS's boot tracks, which hold no file of sectors).
+  problem entry_program(const directory_entry& entry, std::optional<basic_program>& program,
+                        std::vector<unsigned char>& bytes);
+
+  // The used entry that `name` names, if the directory has one.
+  std::optional<directory_entry> find_entry(std::string_view name);
 
  private:
   image_bytes& image_;

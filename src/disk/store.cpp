@@ -14,10 +14,6 @@ constexpr unsigned first_program_address = file_load_address + file_header_size;
 // Characters of real OS65D names besides letters and digits.
 constexpr std::string_view name_punctuation = "!$%&'()*+-./:;<>?@[\\]^_ ";
 
-constexpr unsigned char to_bcd(int value) {
-  return static_cast<unsigned char>((value / 10) << 4 | value % 10);
-}
-
 }  // namespace
 
 bool is_storable_name(const std::string& name) {
@@ -57,24 +53,10 @@ void disk_writer::reread() {
   disk_ = std::make_unique<os65d_disk>(*bytes_, shape_);
 }
 
-std::optional<directory_entry> disk_writer::entry(const std::string& name) {
-  std::vector<directory_entry> entries;
-  disk_->read_directory(entries);
-  const auto found = std::find_if(entries.begin(), entries.end(),
-                                  [&](const directory_entry& e) { return e.is_named(name); });
-  if (found == entries.end()) return std::nullopt;
-  return *found;
-}
-
 std::optional<uint16_t> disk_writer::program_address(const directory_entry& entry) {
-  int first = 0;
-  int last = 0;
-  if (entry.tracks(shape_.tracks, first, last).kind != problem::none || first == 0) {
-    return std::nullopt;
-  }
   std::optional<basic_program> program;
   std::vector<unsigned char> bytes;
-  if (disk_->find_basic(first, last, program, bytes).kind != problem::none || !program) {
+  if (disk_->entry_program(entry, program, bytes).kind != problem::none || !program) {
     return std::nullopt;
   }
   return program->load_address;
@@ -107,7 +89,7 @@ store_problem disk_writer::store(const std::string& name, uint16_t load_address,
   const std::size_t needed = load_address - file_load_address + program.size() + 1;
 
   directory_entry target;
-  const std::optional<directory_entry> existing = entry(name);
+  const std::optional<directory_entry> existing = disk_->find_entry(name);
   if (existing) {
     target = *existing;
   } else if (const store_problem p = new_entry(name, needed, target);

@@ -45,9 +45,6 @@ class disk_writer {
   // `file` is the whole image file, `shape` its identified geometry; both outlive the writer.
   disk_writer(std::vector<unsigned char>& file, const geometry& shape);
 
-  // The entry of that name (compared as directory names compare), if the disk has one.
-  std::optional<directory_entry> entry(const std::string& name);
-
   // The load address of the BASIC program the entry holds now, if it holds one.
   std::optional<uint16_t> program_address(const directory_entry& entry);
 
