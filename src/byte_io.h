@@ -48,29 +48,12 @@ class block_reader {
 
 // Collects output and writes it to a stream a block at a time. Write errors are left on
 // the stream's error flag for the caller to check after the conversion.
-//
-// Hot loops may write at a cursor of their own: whenever the cursor is past room_limit(),
-// make_room() must be called before writing; up to step_room bytes may be written after
-// each check. The cursor goes back with set_cursor() before any other member is used.
 class block_writer {
  public:
-  static constexpr std::size_t step_room = 16;
-
   explicit block_writer(FILE* out) : out_(out) {}
   block_writer(const block_writer&) = delete;
   block_writer& operator=(const block_writer&) = delete;
   ~block_writer() { flush(); }
-
-  unsigned char* cursor() const { return next_; }
-  void set_cursor(unsigned char* cursor) { next_ = cursor; }
-  const unsigned char* room_limit() const { return std::end(buffer_) - step_room; }
-
-  // Writes out the block up to `cursor` and returns the cursor to write at next.
-  unsigned char* make_room(unsigned char* cursor) {
-    next_ = cursor;
-    flush();
-    return next_;
-  }
 
   void put(unsigned char byte) {
     if (next_ == std::end(buffer_)) flush();

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "byte_io.h"
 #include "image/image_format.h"
 #include "messages.h"
 
@@ -454,12 +455,11 @@ class image_decoder {
 int decode_image(FILE* in, FILE* out, FILE* err, const image_origin& origin) {
   image_decoder decoder(origin, out, err);
   if (!decoder.start()) return -1;
-  constexpr std::size_t block_size = std::size_t{64} << 10;
-  const auto block = std::make_unique_for_overwrite<unsigned char[]>(block_size);
-  for (;;) {
-    const std::size_t count = std::fread(block.get(), 1, block_size, in);
-    if (count == 0) break;
-    if (!decoder.feed({block.get(), count})) return decoder.finish(false);
+  block_reader input(in);
+  while (input.read_more()) {
+    const auto bytes = input.pending();
+    input.consume(bytes.size());
+    if (!decoder.feed(bytes)) return decoder.finish(false);
   }
   return decoder.finish(std::ferror(in) != 0);
 }
