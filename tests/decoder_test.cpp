@@ -146,6 +146,9 @@ TEST(decoder, line_ends_follow_the_links) {
        -1, "10 A\r\n", "invalid basic offset encountered $0300\r\n"},
       {"a link one past the window", bytes({0x00, 0x01, 0x04, 0x0A, 0x00, 0x41, 0x00}), 0, -1, "",
        "invalid basic offset encountered $0401\r\n"},
+      {"a link short of a record's link, number and terminator",
+       bytes({0x00, 0x05, 0x03, 0x0A, 0x00, 0x41, 0x00}), 0, -1, "",
+       "invalid basic offset encountered $0305\r\n"},
   };
   for (const row& r : rows)
     check(r);

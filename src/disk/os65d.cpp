@@ -86,7 +86,7 @@ program_search find_program(std::span<const unsigned char> prefix, bool whole,
       found = {static_cast<uint16_t>(start - 1), area, at + 2 - area};
       return program_search::found;
     }
-    if (link < address + 5 || link > address + 255) return program_search::none;
+    if (!image::link_within_reach(link, address)) return program_search::none;
     address = link;
   }
 }

@@ -89,7 +89,7 @@ constexpr link_verdict check_link(unsigned link, uint16_t position, int version,
     if (version == no_version) return {link_verdict::no_row_fits, version, position};
   }
   if (link == image::end_link) return {link_verdict::end_of_program, version, position};
-  if (link < position || link > position + image::link_window) {
+  if (!image::link_within_reach(link, position)) {
     return {link_verdict::outside_window, version, position};
   }
   return {link_verdict::next_record, version, position};

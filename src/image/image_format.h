@@ -28,6 +28,13 @@ inline constexpr unsigned record_overhead = 5;
 inline constexpr unsigned link_window = 255;
 inline constexpr unsigned max_text_bytes = link_window - record_overhead;
 
+// The one rule for a line link: the link of a record at address `record` lies 5 to 255 bytes
+// on, room for the record's own link, number and terminator and at most 250 bytes of text.
+// Compared without wrapping, so a record near $FFFF never reaches a link by wrapping round.
+constexpr bool link_within_reach(unsigned link, unsigned record) {
+  return link >= record + record_overhead && link <= record + link_window;
+}
+
 // The little-endian 16-bit number at `bytes`.
 constexpr unsigned word_at(const unsigned char* bytes) {
   return static_cast<unsigned>(bytes[0]) | static_cast<unsigned>(bytes[1]) << 8;
