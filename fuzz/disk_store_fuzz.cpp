@@ -12,7 +12,7 @@
 
 #include "disk/container.h"
 #include "disk/os65d.h"
-#include "disk/store.h"
+#include "disk/storing.h"
 #include "disk_images.h"
 #include "input_limit.h"
 #include "memory_streams.h"
@@ -28,7 +28,8 @@ std::pair<int, int> tracks_of(disk::os65d_disk& disk, const std::string& name) {
   const auto entry = disk.find_entry(name);
   int first = 0;
   int last = 0;
-  if (!entry || entry->tracks(disk.shape().tracks, first, last).kind != disk::problem::none) {
+  if (!entry ||
+      entry->decode_tracks(disk.shape().tracks, first, last).kind != disk::problem::none) {
     return {-1, -1};
   }
   return {first, last};
@@ -43,40 +44,45 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string name = names[data[1] % 5];
   const int version = data[2] % 7;
 
-  std::vector<unsigned char> file(original.begin(), original.end());
-  const auto bytes = disk::image_in_memory(file);
+  const auto original_bytes = disk::image_in_memory(testing::as_bytes(original));
   disk::geometry shape;
   disk::container_problem problem;
-  if (!disk::identify(*bytes, shape, problem)) __builtin_trap();
-  disk::disk_writer writer(file, shape);
-  const auto entry = writer.disk().find_entry(name);
-  const uint16_t load_address =
-      entry ? writer.program_address(*entry).value_or(0x327E) : static_cast<uint16_t>(0x327E);
-
-  testing::memory_input listing(std::string(reinterpret_cast<const char*>(data + 3), size - 3));
-  testing::memory_output image;
-  if (tokenize_text(listing.file(), image.file(), testing::discard(), version, load_address) != 0) {
-    return 0;
-  }
-  const std::string program = image.bytes();
-  const disk::store_problem stored = writer.store(name, load_address, testing::as_bytes(program));
-  if (stored.kind != disk::store_problem::none) {
+  if (!disk::identify(*original_bytes, shape, problem)) __builtin_trap();
+  disk::disk_store store(std::vector<unsigned char>(original.begin(), original.end()), shape,
+                         "fuzz");
+  const std::string listing(reinterpret_cast<const char*>(data + 3), size - 3);
+  std::string program;
+  const auto tokenize = [&](int row, uint16_t load_address, FILE* out) {
+    testing::memory_input in(listing);
+    testing::memory_output image;
+    const int result =
+        tokenize_text(in.file(), image.file(), testing::discard(), row, load_address);
+    program = image.bytes();
+    std::fwrite(program.data(), 1, program.size(), out);
+    return result;
+  };
+  const std::vector<unsigned char>& file = store.file();
+  if (!store.store(name, version, std::nullopt, tokenize, testing::discard())) {
     if (std::memcmp(file.data(), original.data(), file.size()) != 0) __builtin_trap();
     return 0;
   }
 
-  const auto [first, last] = tracks_of(writer.disk(), name);
+  // A reader of its own sees the program, and nothing else changed.
+  const auto written = disk::image_in_memory(file);
+  disk::os65d_disk disk(*written, shape);
+  if (store.misread(*written)) __builtin_trap();
+  const auto [first, last] = tracks_of(disk, name);
   if (first < 0) __builtin_trap();
   for (int track = 0; track < shape.tracks; ++track) {
-    if ((track >= first && track <= last) || track == writer.disk().directory_track()) continue;
+    if ((track >= first && track <= last) || track == disk.directory_track()) continue;
     const std::size_t at = shape.first_track + shape.track_size * static_cast<std::size_t>(track);
     if (std::memcmp(file.data() + at, original.data() + at, shape.track_size) != 0)
       __builtin_trap();
   }
   std::optional<disk::basic_program> found;
   std::vector<unsigned char> read_back;
-  if (writer.disk().find_basic(first, last, found, read_back).kind != disk::problem::none ||
-      !found || found->length != program.size() ||
+  if (disk.find_basic(first, last, found, read_back).kind != disk::problem::none || !found ||
+      found->length != program.size() ||
       std::memcmp(read_back.data() + found->area, program.data(), program.size()) != 0) {
     __builtin_trap();
   }

@@ -118,7 +118,6 @@ inline constexpr char short_bitstream[] =
     "\r\n%s: %s: the bitstream image ends before its last track\r\n";
 inline constexpr char no_directory[] =
     "\r\n%s: %s holds no directory (a blank or unformatted disk?): %s\r\n";
-inline constexpr char disk_store_unsupported[] = "\r\n%s: -t with -disk is not supported yet\r\n";
 inline constexpr char no_such_entry[] = "\r\n%s: No file %s on %s\r\n";
 // An entry's problem: the disk, the entry's name, and what is wrong.
 inline constexpr char entry_problem[] = "%s: entry %s: %s\r\n";

@@ -131,7 +131,7 @@ TEST(command_line, settings_for_a_run) {
   struct row {
     std::vector<std::string> args;
     int version;
-    unsigned load_address;
+    std::optional<unsigned> load_address;  // -l as settled; none: the version's own
     int skip_count;
     bool text_mode;
     bool force;
@@ -139,11 +139,11 @@ TEST(command_line, settings_for_a_run) {
     std::vector<std::string> inputs;
   };
   const row rows[] = {
-      {{}, -1, 0x0300, 0, false, false, {}, {}},
-      {{"a.tok"}, -1, 0x0300, 0, false, false, {}, {"a.tok"}},
-      {{"-w5", "-t"}, 5, 0x6000, 0, true, false, {}, {}},
-      {{"-t"}, -1, 0x0300, 0, true, false, {}, {}},
-      {{"-text"}, -1, 0x0300, 0, true, false, {}, {}},
+      {{}, -1, {}, 0, false, false, {}, {}},
+      {{"a.tok"}, -1, {}, 0, false, false, {}, {"a.tok"}},
+      {{"-w5", "-t"}, 5, {}, 0, true, false, {}, {}},
+      {{"-t"}, -1, {}, 0, true, false, {}, {}},
+      {{"-text"}, -1, {}, 0, true, false, {}, {}},
       {{"-w5", "-t", "-l", "0"}, 5, 0x6000, 0, true, false, {}, {}},
       {{"-t", "-l", "0"}, -1, 0, 0, true, false, {}, {}},
       {{"-w5", "-t", "-l", "3A7E"}, 5, 0x3A7E, 0, true, false, {}, {}},
@@ -155,24 +155,24 @@ TEST(command_line, settings_for_a_run) {
       {{"-w3", "-l", "0xg"}, 3, 0x327E, 0, false, false, {}, {}},  // "0" then text: zero
       {{"-l", "123456789"}, -1, 0x6789, 0, false, false, {}, {}},
       {{"-l", "1", "-l", "2"}, -1, 0x0002, 0, false, false, {}, {}},
-      {{"-w1", "-w6"}, 6, 0x6000, 0, false, false, {}, {}},
-      {{"-w1"}, 1, 0x3A7E, 0, false, false, {}, {}},
-      {{"-w+2"}, 2, 0x3A7E, 0, false, false, {}, {}},
-      {{"-w-0"}, 0, 0x0300, 0, false, false, {}, {}},
-      {{"-w0004"}, 4, 0x317E, 0, false, false, {}, {}},
-      {{"-skip", "80"}, -1, 0x0300, 0x80, false, false, {}, {}},
-      {{"-offset", "7FFF"}, -1, 0x0300, 0x7FFF, false, false, {}, {}},
-      {{"-skip", "FFFF"}, -1, 0x0300, -1, false, false, {}, {}},
-      {{"-skip", "8000"}, -1, 0x0300, -32768, false, false, {}, {}},
-      {{"-skip", "12345"}, -1, 0x0300, 0x2345, false, false, {}, {}},
-      {{"-skip", "5", "-skip", "0"}, -1, 0x0300, 0, false, false, {}, {}},
-      {{"-o", "-x"}, -1, 0x0300, 0, false, false, "-x", {}},
-      {{"-o", "-k"}, -1, 0x0300, 0, false, false, "-k", {}},
-      {{"-o", "a", "-o", "b", "-f", "-f"}, -1, 0x0300, 0, false, true, "b", {}},
-      {{"--", "-t"}, -1, 0x0300, 0, false, false, {}, {"-t"}},
-      {{"--"}, -1, 0x0300, 0, false, false, {}, {}},
-      {{"a.tok", "-t", "--"}, -1, 0x0300, 0, false, false, {}, {"a.tok", "-t", "--"}},
-      {{"-t", "--", "--", "-k"}, -1, 0x0300, 0, true, false, {}, {"--", "-k"}},
+      {{"-w1", "-w6"}, 6, {}, 0, false, false, {}, {}},
+      {{"-w1"}, 1, {}, 0, false, false, {}, {}},
+      {{"-w+2"}, 2, {}, 0, false, false, {}, {}},
+      {{"-w-0"}, 0, {}, 0, false, false, {}, {}},
+      {{"-w0004"}, 4, {}, 0, false, false, {}, {}},
+      {{"-skip", "80"}, -1, {}, 0x80, false, false, {}, {}},
+      {{"-offset", "7FFF"}, -1, {}, 0x7FFF, false, false, {}, {}},
+      {{"-skip", "FFFF"}, -1, {}, -1, false, false, {}, {}},
+      {{"-skip", "8000"}, -1, {}, -32768, false, false, {}, {}},
+      {{"-skip", "12345"}, -1, {}, 0x2345, false, false, {}, {}},
+      {{"-skip", "5", "-skip", "0"}, -1, {}, 0, false, false, {}, {}},
+      {{"-o", "-x"}, -1, {}, 0, false, false, "-x", {}},
+      {{"-o", "-k"}, -1, {}, 0, false, false, "-k", {}},
+      {{"-o", "a", "-o", "b", "-f", "-f"}, -1, {}, 0, false, true, "b", {}},
+      {{"--", "-t"}, -1, {}, 0, false, false, {}, {"-t"}},
+      {{"--"}, -1, {}, 0, false, false, {}, {}},
+      {{"a.tok", "-t", "--"}, -1, {}, 0, false, false, {}, {"a.tok", "-t", "--"}},
+      {{"-t", "--", "--", "-k"}, -1, {}, 0, true, false, {}, {"--", "-k"}},
   };
   for (const row& r : rows) {
     const parsed p = parse(r.args);

@@ -9,45 +9,18 @@
 #include <string>
 #include <vector>
 
-#include "disk/container.h"
-#include "disk/os65d.h"
+#include "corpus.h"
 #include "disk_images.h"
+#include "disk_reading.h"
 #include "expected_texts.h"
 #include "images.h"
 #include "memory_streams.h"
 #include "process.h"
 
-#ifndef CORPUS_DIR
-#error "CORPUS_DIR must name the shared corpus"
-#endif
-
 namespace brenvik {
 namespace {
 
 using namespace testing;
-
-const std::filesystem::path corpus = CORPUS_DIR;
-
-// The rows of a tab-separated manifest, by column name.
-std::vector<std::map<std::string, std::string>> manifest(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  std::vector<std::map<std::string, std::string>> rows;
-  std::vector<std::string> columns;
-  for (std::string line; std::getline(in, line);) {
-    std::vector<std::string> cells;
-    std::stringstream split(line);
-    for (std::string cell; std::getline(split, cell, '\t');)
-      cells.push_back(cell);
-    if (columns.empty()) {
-      columns = cells;
-      continue;
-    }
-    std::map<std::string, std::string>& row = rows.emplace_back();
-    for (std::size_t i = 0; i < columns.size(); ++i)
-      row[columns[i]] = i < cells.size() ? cells[i] : "";
-  }
-  return rows;
-}
 
 class disk_e2e : public ::testing::Test {
  protected:
@@ -59,7 +32,7 @@ class disk_e2e : public ::testing::Test {
 // the version its address names (or the disk's OS65D BASIC), and the directory names the
 // entries and tracks of the manifest.
 TEST_F(disk_e2e, real_disks_list_their_programs_and_directories) {
-  if (!std::filesystem::exists(corpus / "disks/manifest.tsv")) GTEST_SKIP() << "no corpus";
+  if (const auto why = corpus_missing("disks/manifest.tsv")) GTEST_SKIP() << *why;
   std::map<std::string, std::string> load_of;
   for (auto& image : manifest(corpus / "images/manifest.tsv"))
     load_of[image["file"]] = image["load"];
@@ -105,17 +78,15 @@ TEST_F(disk_e2e, real_disks_list_their_programs_and_directories) {
 
 // A small disk: the DOS's entry, two programs (one moved up past machine code), a data
 // file, and entries with broken tracks.
+std::vector<fake_entry> sample_entries() {
+  return {{"OS65D3", 0x00, bcd(12)},  {"HELLO", bcd(14), bcd(14)},  {"MOVED", bcd(15), bcd(16)},
+          {"DATA", bcd(17), bcd(17)}, {"NOHEAD", bcd(18), bcd(18)}, {"NOBCD", 0x1F, 0x20},
+          {"FAR", bcd(39), bcd(40)},  {"BACK", bcd(21), bcd(20)},   {"TANK/S", bcd(22), bcd(22)}};
+}
+
 fake_disk sample_disk() {
   fake_disk disk;
-  disk.directory({{"OS65D3", 0x00, bcd(12)},
-                  {"HELLO", bcd(14), bcd(14)},
-                  {"MOVED", bcd(15), bcd(16)},
-                  {"DATA", bcd(17), bcd(17)},
-                  {"NOHEAD", bcd(18), bcd(18)},
-                  {"NOBCD", 0x1F, 0x20},
-                  {"FAR", bcd(39), bcd(40)},
-                  {"BACK", bcd(21), bcd(20)},
-                  {"TANK/S", bcd(22), bcd(22)}});
+  disk.directory(sample_entries());
   disk.file(14, basic_file(0x327E, image_of(0x327E, {{10, "\x97\"HI\""}, {20, "\x80"}}), 2048));
   disk.file(15, basic_file(0x3A90, image_of(0x3A90, {{5, "\x94!\"EX\""}}), 2048, 0xEA));
   disk.file(17, bytes_t(2048, 'D'));
@@ -265,42 +236,6 @@ TEST_F(disk_e2e, a_listing_never_replaces_the_disk) {
   EXPECT_EQ(read_file(dir / "HELLO"), "10 PRINT\"HI\"\r\n20 END\r\n");
 }
 
-// The bytes of a file on tracks `first` to `last` of a flat 5.25" image, one 2048-byte
-// sector a track.
-std::string file_on(const std::string& flat, int first, int last) {
-  std::string file;
-  for (int track = first; track <= last; ++track)
-    file += flat.substr(static_cast<std::size_t>(track) * 2304 + 7, 2048);
-  return file;
-}
-
-// The program area of an entry, as the disk reader finds it in an image file.
-std::string stored_program(const std::filesystem::path& image, const std::string& name) {
-  const auto bytes = disk::open_image_file(image.string());
-  disk::geometry shape;
-  disk::container_problem problem;
-  if (!bytes || !disk::identify(*bytes, shape, problem)) return "no disk";
-  disk::os65d_disk disk(*bytes, shape);
-  const auto entry = disk.find_entry(name);
-  std::optional<disk::basic_program> found;
-  std::vector<unsigned char> file;
-  if (entry && disk.entry_program(*entry, found, file).kind == disk::problem::none && found) {
-    return {file.begin() + static_cast<std::ptrdiff_t>(found->area),
-            file.begin() + static_cast<std::ptrdiff_t>(found->area + found->length)};
-  }
-  return "no program";
-}
-
-// True when the two images differ only on tracks `first` to `last`.
-bool same_but_tracks(const std::string& a, const std::string& b, int first, int last) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto track = static_cast<int>(i / 2304);
-    if (a[i] != b[i] && (track < first || track > last)) return false;
-  }
-  return true;
-}
-
 TEST_F(disk_e2e, listings_go_into_a_new_image) {
   fake_disk disk = sample_disk();
   disk.format(25, {bytes_t(2048, 0)});
@@ -311,23 +246,35 @@ TEST_F(disk_e2e, listings_go_into_a_new_image) {
   write_file(dir / "hello.bas", "10 PRINT \"HELLO AGAIN\"\r\n20 GOTO 10\r\n");
   write_file(dir / "disk.bas", "10 DISK!\"GO 0\"\r\n");
   const std::string hello = read_file(dir / "hello.bas");
+  const std::vector<testing::record> hello_records = {{10, "\x97 \"HELLO AGAIN\""},
+                                                      {20, "\x88 10"}};
 
-  // Replacing an entry: its own tracks, the load address of the program it holds.
+  // Replacing an entry: its own tracks, the load address of the program it holds, a new
+  // header, zeros after the end marker.
   const run_result replaced = run({"-t", "-disk", "sample.65d", "-o", "new.65d", "hello.bas"});
   EXPECT_EQ(replaced.status, 0);
   EXPECT_EQ(replaced.err, chose_os65d);
-  const std::string flat = read_file(dir / "new.65d");
-  EXPECT_TRUE(same_but_tracks(disk.flat(), flat, 14, 14));
-  const std::string file = file_on(flat, 14, 14);
-  EXPECT_EQ(file.substr(0, 5), bytes({0x7F, 0x32, 0x9F, 0x32, 0x01}));
+  fake_disk expected = disk;
+  expected.file(14, basic_file(0x327E, image_of(0x327E, hello_records), 2048));
+  EXPECT_EQ(read_file(dir / "new.65d"), expected.flat());
+  EXPECT_EQ(file_data(read_file(dir / "new.65d"), 14, 14).substr(0, 5),
+            bytes({0x7F, 0x32, 0x9F, 0x32, 0x01}));
   EXPECT_EQ(run({"-disk", "new.65d", "HELLO"}).out, hello);
 
   // A program moved up keeps the machine code in front of it; a new name gets a new entry
-  // on the first free tracks that hold a program-sized sector.
+  // on the first free tracks that hold a program-sized sector. In a bitstream image only
+  // the data and parity bits of the frames change.
   const run_result more = run(
       {"-t", "-w3", "-disk", "sample.os5", "-o", "new.os5", "MOVED=disk.bas", "NEWONE=hello.bas"});
   EXPECT_EQ(more.status, 0);
   EXPECT_EQ(more.err, "");
+  expected = disk;
+  expected.file(15, basic_file(0x3A90, image_of(0x3A90, {{10, "\x94!\"GO 0\""}}), 2048, 0xEA));
+  expected.file(25, basic_file(0x327E, image_of(0x327E, hello_records), 2048));
+  std::vector<fake_entry> entries = sample_entries();
+  entries.push_back({"NEWONE", bcd(25), bcd(25)});
+  expected.directory(entries);
+  EXPECT_EQ(read_file(dir / "new.os5"), expected.bitstream(1));
   const run_result directory = run({"-disk", "new.os5"});
   EXPECT_NE(directory.out.find("MOVED   15-16  BASIC $3A90 16 bytes\r\n"), std::string::npos);
   EXPECT_TRUE(directory.out.ends_with("NEWONE  25-25  BASIC $327E 32 bytes\r\n")) << directory.out;
@@ -338,9 +285,7 @@ TEST_F(disk_e2e, listings_go_into_a_new_image) {
                  "NEWONE=hello.bas"})
                 .status,
             0);
-  EXPECT_EQ(run({"-disk", "same.65d"}).out, directory.out);
-  const std::string moved_flat = read_file(dir / "same.65d");
-  EXPECT_EQ(file_on(moved_flat, 15, 16).substr(5, 0x817 - 5), std::string(0x817 - 5, '\xEA'));
+  EXPECT_EQ(read_file(dir / "same.65d"), expected.flat());
 }
 
 TEST_F(disk_e2e, inputs_that_cannot_be_stored_leave_no_image) {
@@ -400,7 +345,7 @@ TEST_F(disk_e2e, inputs_that_cannot_be_stored_leave_no_image) {
 // program area comes back as it was wherever its listing tokenizes to it, and nothing
 // outside the entry's tracks changes.
 TEST_F(disk_e2e, real_programs_go_back_where_they_came_from) {
-  if (!std::filesystem::exists(corpus / "disks/manifest.tsv")) GTEST_SKIP() << "no corpus";
+  if (const auto why = corpus_missing("disks/manifest.tsv")) GTEST_SKIP() << *why;
   std::map<std::string, std::string> load_of;
   for (auto& image : manifest(corpus / "images/manifest.tsv"))
     load_of[image["file"]] = image["load"];
@@ -439,7 +384,11 @@ TEST_F(disk_e2e, real_programs_go_back_where_they_came_from) {
                                     : "-w4";
     const std::string image = read_file(corpus / entry["corpus_image"]);
     if (run({"-t", version, "-l", load, "program.bas"}).out != image) continue;
-    EXPECT_EQ(stored_program(dir / "new.img", entry["entry"]), image) << label;
+    const std::string file = file_data(after, first, last);
+    const std::size_t area = (static_cast<unsigned char>(file[0]) |
+                              static_cast<unsigned>(static_cast<unsigned char>(file[1])) << 8) -
+                             1 - 0x3279;
+    EXPECT_EQ(file.substr(area, image.size()), image) << label;
     ++same;
   }
   EXPECT_EQ(same, 51);  // not LOANI (on two disks) and BUFFER: their listings differ

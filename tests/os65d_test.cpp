@@ -44,7 +44,7 @@ TEST(os65d, sectors_are_found_past_stray_bytes) {
     EXPECT_EQ(found[0].number, 1);
     EXPECT_EQ(found[0].pages, 1);
     EXPECT_EQ(found[1].pages, 2);
-    EXPECT_EQ(d.disk->raw_track(20).bytes[found[1].data], 0x22);
+    EXPECT_EQ(d.disk->decoded_track(20).bytes[found[1].data], 0x22);
 
     const problem none = d.disk->sectors(21, found);
     EXPECT_EQ(none.kind, problem::no_sector);
@@ -95,7 +95,7 @@ TEST(os65d, directory_entries_and_their_tracks) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
     int first = 0;
     int last = 0;
-    EXPECT_EQ(describe(entries[i].tracks(77, first, last)), expected[i]) << i;
+    EXPECT_EQ(describe(entries[i].decode_tracks(77, first, last)), expected[i]) << i;
   }
   std::vector<directory_entry> all;
   d.disk->read_directory(all, true);

@@ -131,6 +131,11 @@ constexpr int first_row_at(unsigned address) {
   return no_version;
 }
 
+// The load address of `row`'s program area; row 0's when no version is chosen (-1).
+constexpr uint16_t own_load_address(int row) {
+  return version_table[static_cast<std::size_t>(is_version(row) ? row : 0)].load_address;
+}
+
 // The text of keyword `position` of `row`. Requires is_version(row) and
 // 0 <= position < version_table[row].keyword_count.
 constexpr std::string_view keyword_text(int row, int position) {

@@ -53,144 +53,167 @@ std::string name_after_backslash(const char* invocation) {
   return std::string(slash == std::string_view::npos ? name : name.substr(slash + 1));
 }
 
-bool starts_with(const char* text, std::string_view prefix) {
-  return std::string_view(text).starts_with(prefix);
-}
-
-parse_result stop(int status) {
-  return parse_result{false, status, {}};
-}
-
-// Ends the run after a listing; a listing that could not be written is a failure.
-// Ends the run after a listing; a listing that could not be written is a failure, on
-// standard error (the versions list) as on standard output.
-parse_result stop_after_listing(const std::string& program_name, FILE* out, FILE* err) {
-  if (std::fflush(out) != 0 || std::ferror(out) != 0) {
-    report(err, message::write_error, program_name.c_str(), message::standard_output);
-    return stop(exit_failure);
+// Walks the arguments, one option at a time, into a parse_result.
+class parser {
+ public:
+  parser(int argc, const char* const* argv, FILE* out, FILE* err)
+      : argc_(argc), argv_(argv), out_(out), err_(err) {
+    options().program_name = name_after_backslash(argc > 0 ? argv[0] : nullptr);
   }
-  return stop(std::fflush(err) != 0 || std::ferror(err) != 0 ? exit_failure : exit_success);
-}
+
+  parse_result parse() {
+    int i = 1;
+    for (; i < argc_; ++i) {
+      const std::string_view option = argv_[i];
+      if (!option.starts_with('-')) break;
+      if (option == "--") {
+        ++i;
+        break;
+      }
+      if (!take_option(i)) return result_;
+    }
+    options().inputs.assign(argv_ + i, argv_ + argc_);
+    if (!check_combination()) return result_;
+    settle_load_address();
+    result_.run = true;
+    return result_;
+  }
+
+ private:
+  run_options& options() { return result_.options; }
+  const char* program() { return options().program_name.c_str(); }
+
+  // The value after argument `i`, if there is one.
+  const char* value_after(int i) const { return i + 1 < argc_ ? argv_[i + 1] : nullptr; }
+
+  // Takes the option at argument `i` (and its value, moving `i` past it). Options are tested
+  // in a fixed order; the first that fits decides. False when parsing ends here.
+  bool take_option(int& i) {
+    const char* arg = argv_[i];
+    const std::string_view option = arg;
+    const char* value = value_after(i);
+    if (option == "--help") {
+      print_usage(out_, options().program_name);
+      return stop_after_listing();
+    }
+    if (option == "--version") {
+      report(out_, message::version, BRENVIK_VERSION);
+      return stop_after_listing();
+    }
+    if (option == "-l" && value != nullptr) {
+      if (const auto address = read_hex(value)) {
+        given_load_address_ = address;
+        ++i;
+        return true;
+      }
+    }
+    if (option == "-f") return set(options().force_overwrite);
+    if (option == "-o") {
+      if (value != nullptr) {
+        options().output_name = value;
+        ++i;
+        return true;
+      }
+      // Without a name, "-o" goes on to the tests below and ends as an unknown command.
+      report(err_, message::output_name_missing);
+    }
+    if (option == "-skip" || option == "-offset") return take_skip(value, i);
+    if (option == "-disk") {
+      if (value == nullptr) return usage_error(message::disk_name_missing);
+      options().disk_name = value;
+      ++i;
+      return true;
+    }
+    if (option == "-text" || option == "-t") return set(options().text_mode);
+    if (option.size() >= 2 && (option[1] == 'h' || option[1] == 'H')) {
+      return usage_error(message::banner);
+    }
+    if (option.starts_with("-w")) {
+      const std::optional<int> version = read_version(option.substr(2));
+      if (!version) return usage_error(message::invalid_version);
+      options().version = *version;
+      return true;
+    }
+    if (option.starts_with("-k")) {
+      if (option.size() > 2) {
+        list_keywords(read_decimal(arg + 2), out_, err_);
+      } else {
+        list_versions(err_);
+      }
+      return stop_after_listing();
+    }
+    report(err_, message::unknown_command, arg);
+    return usage_error(nullptr);
+  }
+
+  bool set(bool& flag) {
+    flag = true;
+    return true;
+  }
+
+  // -skip and -offset: a bad or missing value prints the usage text alone.
+  bool take_skip(const char* value, int& i) {
+    const auto count = value != nullptr ? read_hex(value) : std::nullopt;
+    if (!count) return usage_error(nullptr);
+    options().skip_count = static_cast<int16_t>(static_cast<uint16_t>(*count));
+    skip_given_ = true;
+    ++i;
+    return true;
+  }
+
+  // Options that cannot go together, once all are read.
+  bool check_combination() {
+    if (!options().disk_name) return true;
+    if (skip_given_) return usage_error(message::skip_with_disk);
+    if (options().text_mode && !options().output_name) {
+      return usage_error(message::disk_output_missing);
+    }
+    return true;
+  }
+
+  // "-l 0" with a version chosen means that version's own address.
+  void settle_load_address() {
+    if (!given_load_address_) return;
+    const auto address = static_cast<uint16_t>(*given_load_address_);
+    options().load_address = address == 0 && is_version(options().version)
+                                 ? own_load_address(options().version)
+                                 : address;
+  }
+
+  // Writes `message` (when not null) and the usage text; parsing ends with status 1.
+  bool usage_error(const char* message) {
+    if (message != nullptr) report(err_, "%s", message);
+    print_usage(err_, options().program_name);
+    result_.exit_status = exit_failure;
+    return false;
+  }
+
+  // Ends parsing after a listing; a listing that could not be written is a failure, on
+  // standard error (the versions list) as on standard output.
+  bool stop_after_listing() {
+    if (std::fflush(out_) != 0 || std::ferror(out_) != 0) {
+      report(err_, message::write_error, program(), message::standard_output);
+      result_.exit_status = exit_failure;
+    } else {
+      result_.exit_status =
+          std::fflush(err_) != 0 || std::ferror(err_) != 0 ? exit_failure : exit_success;
+    }
+    return false;
+  }
+
+  const int argc_;
+  const char* const* argv_;
+  FILE* out_;
+  FILE* err_;
+  parse_result result_;
+  std::optional<uint32_t> given_load_address_;
+  bool skip_given_ = false;
+};
 
 }  // namespace
 
 parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FILE* err) {
-  parse_result result;
-  run_options& options = result.options;
-  options.program_name = name_after_backslash(argc > 0 ? argv[0] : nullptr);
-  std::optional<uint32_t> given_load_address;
-  bool skip_given = false;
-
-  int i = 1;
-  for (; i < argc; ++i) {
-    const char* arg = argv[i];
-    const std::string_view option = arg;
-    const bool has_value = i + 1 < argc;
-    if (!option.starts_with('-')) break;
-    if (option == "--") {
-      ++i;
-      break;
-    }
-    if (option == "--help") {
-      print_usage(out, options.program_name);
-      return stop_after_listing(options.program_name, out, err);
-    }
-    if (option == "--version") {
-      report(out, message::version, BRENVIK_VERSION);
-      return stop_after_listing(options.program_name, out, err);
-    }
-    if (option == "-l" && has_value) {
-      if (auto value = read_hex(argv[i + 1])) {
-        given_load_address = value;
-        ++i;
-        continue;
-      }
-    }
-    if (option == "-f") {
-      options.force_overwrite = true;
-      continue;
-    }
-    if (option == "-o") {
-      if (has_value) {
-        options.output_name = argv[++i];
-        continue;
-      }
-      // Without a name, "-o" goes on to the tests below and ends as an unknown command.
-      report(err, message::output_name_missing);
-    }
-    if (option == "-skip" || option == "-offset") {
-      const auto value = has_value ? read_hex(argv[i + 1]) : std::nullopt;
-      if (!value) {
-        print_usage(err, options.program_name);
-        return stop(exit_failure);
-      }
-      options.skip_count = static_cast<int16_t>(static_cast<uint16_t>(*value));
-      skip_given = true;
-      ++i;
-      continue;
-    }
-    if (option == "-disk") {
-      if (!has_value) {
-        report(err, message::disk_name_missing);
-        print_usage(err, options.program_name);
-        return stop(exit_failure);
-      }
-      options.disk_name = argv[++i];
-      continue;
-    }
-    if (option == "-text" || option == "-t") {
-      options.text_mode = true;
-      continue;
-    }
-    if (option.size() >= 2 && (option[1] == 'h' || option[1] == 'H')) {
-      report(err, message::banner);
-      print_usage(err, options.program_name);
-      return stop(exit_failure);
-    }
-    if (starts_with(arg, "-w")) {
-      const std::optional<int> version = read_version(option.substr(2));
-      if (!version) {
-        report(err, message::invalid_version);
-        print_usage(err, options.program_name);
-        return stop(exit_failure);
-      }
-      options.version = *version;
-      continue;
-    }
-    if (starts_with(arg, "-k")) {
-      if (arg[2] != '\0') {
-        list_keywords(read_decimal(arg + 2), out, err);
-      } else {
-        list_versions(err);
-      }
-      return stop_after_listing(options.program_name, out, err);
-    }
-    report(err, message::unknown_command, arg);
-    print_usage(err, options.program_name);
-    return stop(exit_failure);
-  }
-  options.inputs.assign(argv + i, argv + argc);
-  if (options.disk_name && (skip_given || (options.text_mode && !options.output_name))) {
-    report(err, skip_given ? message::skip_with_disk : message::disk_output_missing);
-    print_usage(err, options.program_name);
-    return stop(exit_failure);
-  }
-
-  // A load address of 0 (or none given) means the chosen version's own.
-  const uint16_t default_address =
-      version_table[static_cast<std::size_t>(is_version(options.version) ? options.version : 0)]
-          .load_address;
-  options.load_address_given = given_load_address.has_value();
-  if (!given_load_address) {
-    options.load_address = default_address;
-  } else {
-    options.load_address = static_cast<uint16_t>(*given_load_address);
-    if (options.load_address == 0 && is_version(options.version)) {
-      options.load_address = default_address;
-    }
-  }
-  result.run = true;
-  return result;
+  return parser(argc, argv, out, err).parse();
 }
 
 }  // namespace brenvik

@@ -12,12 +12,14 @@
 namespace brenvik {
 
 struct run_options {
-  std::string program_name;   // invocation name after its last backslash
-  int version = no_version;   // row of version_table, or -1
-  uint16_t load_address = 0;  // where the program area lies (for listing only when -l is given)
-  bool load_address_given = false;  // -l appeared
-  int16_t skip_count = 0;           // bytes to discard from the first input; <= 0 skips nothing
-  bool text_mode = false;           // -t: tokenize a listing instead of listing an image
+  std::string program_name;  // invocation name after its last backslash
+  int version = no_version;  // row of version_table, or -1
+  // -l: where the program area lies. None: the version's own when tokenizing (row 0's when
+  // none is chosen), detection's when listing, the entry's on a disk. "-l 0" with a version
+  // chosen is that version's own address.
+  std::optional<uint16_t> load_address;
+  int16_t skip_count = 0;  // bytes to discard from the first input; <= 0 skips nothing
+  bool text_mode = false;  // -t: tokenize a listing instead of listing an image
   bool force_overwrite = false;
   std::optional<std::string> output_name;
   std::optional<std::string> disk_name;  // -disk: inputs name its entries (or, with -t, listings)
@@ -37,9 +39,8 @@ struct parse_result {
 // order; the first argument that does not begin with '-', or everything after "--", starts
 // the inputs. Usage and messages go to `err`; `-k<version>` writes the keyword list to `out`.
 // Hexadecimal values (-l, -skip) read as strtoul does in base 16 and keep their low 16 bits;
-// version numbers read as the standard decimal conversion does. Settles the default load
-// address: the chosen version's (row 0's when none) unless -l gave a non-zero one. -disk
-// takes a separate value like -o; -skip cannot go with it, and -t -disk needs -o.
+// version numbers read as the standard decimal conversion does. -disk takes a separate value
+// like -o; -skip cannot go with it, and -t -disk needs -o.
 parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FILE* err);
 
 }  // namespace brenvik

@@ -5,17 +5,30 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
+#include <climits>
+#include <cstdlib>
 #include <string_view>
 
 namespace brenvik {
 
 namespace {
 
+// The last part of a path, and the folder before it ("." for a name alone).
+std::string_view file_part(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string folder_part(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return ".";
+  return slash == 0 ? "/" : std::string(path.substr(0, slash));
+}
+
 // A name beside the output that no file has: ".<output>.<number>~".
 std::string hidden_name(const std::string& directory, const std::string& name, unsigned attempt) {
   std::string hidden = directory;
-  hidden.append("/.").append(std::filesystem::path(name).filename().string()).append(".");
+  hidden.append("/.").append(file_part(name)).append(".");
   hidden.append(std::to_string(getpid())).append("-").append(std::to_string(attempt)).append("~");
   return hidden;
 }
@@ -27,12 +40,10 @@ std::unique_ptr<output_file> output_file::create(const std::string& name, const 
   std::string target = name;
   struct stat link {};
   if (lstat(name.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-    std::error_code error;
-    const auto resolved = std::filesystem::canonical(name, error);
-    if (!error) target = resolved.string();
+    char resolved[PATH_MAX];
+    if (realpath(name.c_str(), resolved) != nullptr) target = resolved;
   }
-  const std::filesystem::path parent = std::filesystem::path(target).parent_path();
-  const std::string directory = parent.empty() ? std::filesystem::path(".") : parent;
+  const std::string directory = folder_part(target);
 
   std::string temporary;
   int descriptor = open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);

@@ -170,7 +170,7 @@ std::unique_ptr<image_bytes> image_in_memory(std::span<const unsigned char> byte
 }
 
 bool identify(image_bytes& image, geometry& found, container_problem& problem) {
-  problem = {container_problem::wrong_size, image.size()};
+  problem = {.kind = container_problem::wrong_size, .size = image.size()};
   std::array<unsigned char, bitstream_header> header{};
   const bool has_header = image.size() >= header.size() && image.read(0, header);
   if (has_header &&
@@ -180,8 +180,11 @@ bool identify(image_bytes& image, geometry& found, container_problem& problem) {
     problem.type = header[17];
     if (header[16] != 1 || header[17] >= std::size(bitstream_types)) return false;
     const bitstream_type& type = bitstream_types[header[17]];
-    found = {form::bitstream, type.eight_inch, type.tracks, std::uint64_t{header[18]} * 256,
-             type.track_size};
+    found = {.kind = form::bitstream,
+             .eight_inch = type.eight_inch,
+             .tracks = type.tracks,
+             .first_track = std::uint64_t{header[18]} * 256,
+             .track_size = type.track_size};
     problem.kind = container_problem::short_bitstream;
     return image.size() >=
            found.first_track + found.track_size * static_cast<unsigned>(found.tracks);
@@ -189,7 +192,11 @@ bool identify(image_bytes& image, geometry& found, container_problem& problem) {
   for (const flat_size& size : flat_sizes) {
     const std::uint64_t tracks_end = size.track_size * static_cast<unsigned>(size.tracks);
     if (image.size() >= tracks_end && image.size() < tracks_end + size.track_size) {
-      found = {form::flat, size.eight_inch, size.tracks, 0, size.track_size};
+      found = {.kind = form::flat,
+               .eight_inch = size.eight_inch,
+               .tracks = size.tracks,
+               .first_track = 0,
+               .track_size = size.track_size};
       return true;
     }
   }

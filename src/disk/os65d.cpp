@@ -57,14 +57,18 @@ bool directory_entry::is_named(std::string_view given) const {
   return key(name_text()) == key(given);
 }
 
-problem directory_entry::tracks(int disk_tracks, int& first, int& last) const {
+problem directory_entry::decode_tracks(int disk_tracks, int& first, int& last) const {
   first = from_bcd(first_bcd);
   last = from_bcd(last_bcd);
-  if (first < 0) return {problem::not_bcd, -1, first_bcd};
-  if (last < 0) return {problem::not_bcd, -1, last_bcd};
-  if (first >= disk_tracks) return {problem::beyond_disk, first, disk_tracks - 1};
-  if (last >= disk_tracks) return {problem::beyond_disk, last, disk_tracks - 1};
-  if (first > last) return {problem::first_after_last, first, last};
+  if (first < 0) return {.kind = problem::not_bcd, .count = first_bcd};
+  if (last < 0) return {.kind = problem::not_bcd, .count = last_bcd};
+  if (first >= disk_tracks) {
+    return {.kind = problem::beyond_disk, .track = first, .count = disk_tracks - 1};
+  }
+  if (last >= disk_tracks) {
+    return {.kind = problem::beyond_disk, .track = last, .count = disk_tracks - 1};
+  }
+  if (first > last) return {.kind = problem::first_after_last, .track = first, .count = last};
   return {};
 }
 
@@ -83,7 +87,8 @@ program_search find_program(std::span<const unsigned char> prefix, bool whole,
     if (prefix.size() < at + 2) return more_or_none();
     const unsigned link = image::word_at(prefix.data() + at);
     if (link == 0) {
-      found = {static_cast<uint16_t>(start - 1), area, at + 2 - area};
+      found = {
+          .load_address = static_cast<uint16_t>(start - 1), .area = area, .length = at + 2 - area};
       return program_search::found;
     }
     if (!image::link_within_reach(link, address)) return program_search::none;
@@ -91,20 +96,24 @@ program_search find_program(std::span<const unsigned char> prefix, bool whole,
   }
 }
 
-const track& os65d_disk::raw_track(int number) {
+track& os65d_disk::track_at(int number) {
   auto [place, fresh] = tracks_.try_emplace(number);
   if (fresh) place->second = read_track(image_, shape_, number);
   return place->second;
 }
 
+const track& os65d_disk::decoded_track(int number) {
+  return track_at(number);
+}
+
 problem os65d_disk::sectors(int number, std::vector<sector>& found) {
   found.clear();
-  const track& raw = raw_track(number);
-  if (!raw.read) return {problem::unreadable, number};
+  const track& raw = decoded_track(number);
+  if (!raw.read) return {.kind = problem::unreadable, .track = number};
   const std::vector<unsigned char>& bytes = raw.bytes;
   const unsigned char header[] = {header_mark[0], header_mark[1], to_bcd(number), header_end};
   const auto at = std::search(bytes.begin(), bytes.end(), std::begin(header), std::end(header));
-  if (at == bytes.end()) return {problem::no_track_header, number};
+  if (at == bytes.end()) return {.kind = problem::no_track_header, .track = number};
   const auto header_at = static_cast<std::size_t>(at - bytes.begin());
 
   std::size_t next = header_at + sizeof header;
@@ -113,7 +122,7 @@ problem os65d_disk::sectors(int number, std::vector<sector>& found) {
     bool taken = false;
     for (std::size_t i = next; i + 3 <= limit && !taken; ++i) {
       if (bytes[i] != sector_mark || bytes[i + 1] != expected || bytes[i + 2] == 0) continue;
-      const sector s{expected, bytes[i + 2], i + 3};
+      const sector s{.number = expected, .pages = bytes[i + 2], .data = i + 3};
       if (s.data + s.size() > bytes.size()) continue;
       found.push_back(s);
       next = s.data + s.size() + 2;  // after the data, 47 53
@@ -121,12 +130,12 @@ problem os65d_disk::sectors(int number, std::vector<sector>& found) {
     }
     if (!taken) break;
   }
-  if (found.empty()) return {problem::no_sector, number, 1};
+  if (found.empty()) return {.kind = problem::no_sector, .track = number, .count = 1};
 
   int errors = raw.errors_between(header_at, header_at + sizeof header);
   for (const sector& s : found)
     errors += raw.errors_between(s.data - 3, s.data + s.size());
-  if (errors > 0) return {problem::frame_errors, number, errors};
+  if (errors > 0) return {.kind = problem::frame_errors, .track = number, .count = errors};
   return {};
 }
 
@@ -135,8 +144,8 @@ problem os65d_disk::read_directory(std::vector<directory_entry>& entries, bool u
   const int number = directory_track();
   std::vector<sector> found;
   if (const problem p = sectors(number, found); p.kind != problem::none) return p;
-  if (found.size() < 2) return {problem::no_sector, number, 2};
-  const std::vector<unsigned char>& bytes = raw_track(number).bytes;
+  if (found.size() < 2) return {.kind = problem::no_sector, .track = number, .count = 2};
+  const std::vector<unsigned char>& bytes = decoded_track(number).bytes;
   for (std::size_t slot = 0; slot < directory_entries; ++slot) {
     const sector& s = found[slot * entry_size < 256 ? 0 : 1];
     const std::size_t at = s.data + (slot * entry_size) % 256;
@@ -152,20 +161,6 @@ problem os65d_disk::read_directory(std::vector<directory_entry>& entries, bool u
   return {};
 }
 
-problem os65d_disk::read_file(int first, int last, std::size_t size,
-                              std::vector<unsigned char>& bytes) {
-  bytes.clear();
-  std::vector<sector> found;
-  for (int number = first; number <= last && bytes.size() < size; ++number) {
-    if (const problem p = sectors(number, found); p.kind != problem::none) return p;
-    const std::vector<unsigned char>& data = raw_track(number).bytes;
-    for (const sector& s : found)
-      bytes.insert(bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(s.data),
-                   data.begin() + static_cast<std::ptrdiff_t>(s.data + s.size()));
-  }
-  return {};
-}
-
 problem os65d_disk::find_basic(int first, int last, std::optional<basic_program>& program,
                                std::vector<unsigned char>& bytes) {
   program.reset();
@@ -173,7 +168,7 @@ problem os65d_disk::find_basic(int first, int last, std::optional<basic_program>
   std::vector<sector> found;
   for (int number = first; number <= last; ++number) {
     if (const problem p = sectors(number, found); p.kind != problem::none) return p;
-    const std::vector<unsigned char>& data = raw_track(number).bytes;
+    const std::vector<unsigned char>& data = decoded_track(number).bytes;
     for (const sector& s : found)
       bytes.insert(bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(s.data),
                    data.begin() + static_cast<std::ptrdiff_t>(s.data + s.size()));
@@ -192,10 +187,17 @@ problem os65d_disk::entry_program(const directory_entry& entry,
   bytes.clear();
   int first = 0;
   int last = 0;
-  if (const problem p = entry.tracks(shape_.tracks, first, last); p.kind != problem::none) {
+  if (const problem p = entry.decode_tracks(shape_.tracks, first, last); p.kind != problem::none) {
     return p;
   }
   return first == 0 ? problem{} : find_basic(first, last, program, bytes);
+}
+
+void os65d_disk::write_byte(std::span<unsigned char> file, int number, std::size_t index,
+                            unsigned char value) {
+  track& decoded = track_at(number);
+  write_track_byte(file, shape_, number, decoded, index, value);
+  decoded.bytes[index] = value;
 }
 
 std::optional<directory_entry> os65d_disk::find_entry(std::string_view name) {

@@ -56,8 +56,9 @@ struct directory_entry {
   std::string name_text() const { return {name.begin(), name.end()}; }
   // True when `given` names this entry: letters in either case, trailing spaces ignored.
   bool is_named(std::string_view given) const;
-  // The tracks, or the problem with the entry's track numbers on a disk of `tracks` tracks.
-  problem tracks(int disk_tracks, int& first, int& last) const;
+  // Decodes the entry's BCD track numbers into `first` and `last`; the problem when they are
+  // no BCD, lie beyond a disk of `disk_tracks` tracks, or run backwards.
+  problem decode_tracks(int disk_tracks, int& first, int& last) const;
 };
 
 // Where a BASIC program lies in a file: the program area starts at offset `area` (its lead
@@ -98,12 +99,19 @@ class os65d_disk {
   // with its track.
   problem read_directory(std::vector<directory_entry>& entries, bool unused = false);
 
-  // The track, as read and decoded; its sectors, or the problem with them.
-  const track& raw_track(int number);
+  // The row of the disk's own OS65D BASIC, taken where a program's address names no row:
+  // row 3 on 5.25" disks, row 4 on 8".
+  int basic_version() const { return shape_.eight_inch ? 4 : 3; }
+
+  // The track, read and decoded once (its bytes as the controller delivers them); its
+  // sectors, or the problem with them.
+  const track& decoded_track(int number);
   problem sectors(int number, std::vector<sector>& found);
 
-  // Reads a file (tracks `first` to `last`) as far as its first `size` bytes reach.
-  problem read_file(int first, int last, std::size_t size, std::vector<unsigned char>& bytes);
+  // Writes `value` as byte `index` of track `number` into `file`, the image in memory that
+  // this disk reads, and into the decoded track, so that later reads see it.
+  void write_byte(std::span<unsigned char> file, int number, std::size_t index,
+                  unsigned char value);
 
   // Finds the BASIC program of the file on tracks `first` to `last`, reading only as many
   // tracks as its chain of links needs. `bytes` receives what was read of the file.
@@ -119,6 +127,8 @@ class os65d_disk {
   std::optional<directory_entry> find_entry(std::string_view name);
 
  private:
+  track& track_at(int number);
+
   image_bytes& image_;
   geometry shape_;
   std::map<int, track> tracks_;

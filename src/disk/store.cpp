@@ -43,20 +43,10 @@ std::vector<unsigned char> basic_file_bytes(std::span<const unsigned char> old,
   return file;
 }
 
-disk_writer::disk_writer(std::vector<unsigned char>& file, const geometry& shape)
-    : file_(file), shape_(shape) {
-  reread();
-}
-
-void disk_writer::reread() {
-  bytes_ = image_in_memory(file_);
-  disk_ = std::make_unique<os65d_disk>(*bytes_, shape_);
-}
-
 std::optional<uint16_t> disk_writer::program_address(const directory_entry& entry) {
   std::optional<basic_program> program;
   std::vector<unsigned char> bytes;
-  if (disk_->entry_program(entry, program, bytes).kind != problem::none || !program) {
+  if (disk_.entry_program(entry, program, bytes).kind != problem::none || !program) {
     return std::nullopt;
   }
   return program->load_address;
@@ -66,7 +56,7 @@ problem disk_writer::file_places(int first, int last, std::vector<place>& places
   places.clear();
   std::vector<sector> found;
   for (int number = first; number <= last; ++number) {
-    if (const problem p = disk_->sectors(number, found); p.kind != problem::none) return p;
+    if (const problem p = disk_.sectors(number, found); p.kind != problem::none) return p;
     for (const sector& s : found)
       for (std::size_t i = 0; i < s.size(); ++i)
         places.push_back({number, s.data + i});
@@ -77,19 +67,18 @@ problem disk_writer::file_places(int first, int last, std::vector<place>& places
 void disk_writer::write(const std::vector<place>& places, std::span<const unsigned char> bytes) {
   for (std::size_t i = 0; i < places.size(); ++i) {
     const place& at = places[i];
-    write_track_byte(file_, shape_, at.track, disk_->raw_track(at.track), at.index, bytes[i]);
+    disk_.write_byte(file_, at.track, at.index, bytes[i]);
   }
-  reread();
 }
 
 store_problem disk_writer::store(const std::string& name, uint16_t load_address,
                                  std::span<const unsigned char> program) {
-  if (load_address < first_program_address) return {store_problem::below_file};
+  if (load_address < first_program_address) return {.kind = store_problem::below_file};
   // The memory from $3279 to the header's end, which is one past the end marker's address.
   const std::size_t needed = load_address - file_load_address + program.size() + 1;
 
   directory_entry target;
-  const std::optional<directory_entry> existing = disk_->find_entry(name);
+  const std::optional<directory_entry> existing = disk_.find_entry(name);
   if (existing) {
     target = *existing;
   } else if (const store_problem p = new_entry(name, needed, target);
@@ -99,24 +88,24 @@ store_problem disk_writer::store(const std::string& name, uint16_t load_address,
   int first = 0;
   int last = 0;
   std::vector<place> places;
-  problem p = target.tracks(shape_.tracks, first, last);
+  problem p = target.decode_tracks(disk_.shape().tracks, first, last);
   if (p.kind == problem::none) p = file_places(first, last, places);
-  if (p.kind != problem::none) return {store_problem::entry_unreadable, p};
+  if (p.kind != problem::none) return {.kind = store_problem::entry_unreadable, .tracks = p};
   if (needed > places.size()) {
-    return {store_problem::too_big, {}, needed, places.size()};
+    return {.kind = store_problem::too_big, .needed = needed, .available = places.size()};
   }
 
   std::vector<unsigned char> old(places.size());
   if (existing) {
     for (std::size_t i = 0; i < places.size(); ++i)
-      old[i] = disk_->raw_track(places[i].track).bytes[places[i].index];
+      old[i] = disk_.decoded_track(places[i].track).bytes[places[i].index];
   }
   write(places,
-        basic_file_bytes(old, places.size(), load_address, program, disk_->program_sector_size()));
+        basic_file_bytes(old, places.size(), load_address, program, disk_.program_sector_size()));
   if (!existing) {
     // The new entry's slot in the directory.
     std::vector<place> directory;
-    file_places(disk_->directory_track(), disk_->directory_track(), directory);
+    file_places(disk_.directory_track(), disk_.directory_track(), directory);
     const std::size_t at = static_cast<std::size_t>(target.slot) * 8;
     std::vector<place> slot(directory.begin() + static_cast<std::ptrdiff_t>(at),
                             directory.begin() + static_cast<std::ptrdiff_t>(at + 8));
@@ -131,30 +120,32 @@ store_problem disk_writer::store(const std::string& name, uint16_t load_address,
 store_problem disk_writer::new_entry(const std::string& name, std::size_t file_size,
                                      directory_entry& made) {
   std::vector<directory_entry> entries;
-  disk_->read_directory(entries, true);
+  disk_.read_directory(entries, true);
   const auto free_slot = std::find_if(entries.begin(), entries.end(),
                                       [](const directory_entry& e) { return e.name[0] == '#'; });
-  if (free_slot == entries.end()) return {store_problem::no_free_entry};
+  if (free_slot == entries.end()) return {.kind = store_problem::no_free_entry};
 
-  const std::size_t track_bytes = disk_->program_sector_size();
+  const std::size_t track_bytes = disk_.program_sector_size();
   const auto count = static_cast<int>((file_size + track_bytes - 1) / track_bytes);
-  std::vector<bool> taken(static_cast<std::size_t>(shape_.tracks), false);
+  std::vector<bool> taken(static_cast<std::size_t>(disk_.shape().tracks), false);
   taken[0] = true;
-  taken[static_cast<std::size_t>(disk_->directory_track())] = true;
+  taken[static_cast<std::size_t>(disk_.directory_track())] = true;
   for (const directory_entry& e : entries) {
     int first = 0;
     int last = 0;
-    if (e.name[0] == '#' || e.tracks(shape_.tracks, first, last).kind != problem::none) continue;
+    if (e.name[0] == '#' ||
+        e.decode_tracks(disk_.shape().tracks, first, last).kind != problem::none)
+      continue;
     for (int t = first; t <= last; ++t)
       taken[static_cast<std::size_t>(t)] = true;
   }
   // A free track is of use when it holds one sector of a program track's size.
   const auto formatted = [&](int number) {
     std::vector<sector> found;
-    return disk_->sectors(number, found).kind == problem::none && found.size() == 1 &&
+    return disk_.sectors(number, found).kind == problem::none && found.size() == 1 &&
            found[0].size() == track_bytes;
   };
-  for (int first = 1, run = 0; first + run < shape_.tracks;) {
+  for (int first = 1, run = 0; first + run < disk_.shape().tracks;) {
     const int number = first + run;
     if (taken[static_cast<std::size_t>(number)] || !formatted(number)) {
       first = number + 1;
@@ -162,13 +153,16 @@ store_problem disk_writer::new_entry(const std::string& name, std::size_t file_s
       continue;
     }
     if (++run == count) {
-      made = {free_slot->slot, {}, to_bcd(first), to_bcd(first + count - 1)};
+      made = {.slot = free_slot->slot,
+              .name = {},
+              .first_bcd = to_bcd(first),
+              .last_bcd = to_bcd(first + count - 1)};
       std::fill(made.name.begin(), made.name.end(), ' ');
       std::copy_n(name.begin(), std::min(name.size(), made.name.size()), made.name.begin());
       return {};
     }
   }
-  return {store_problem::no_free_tracks, {}, 0, 0, count};
+  return {.kind = store_problem::no_free_tracks, .tracks_needed = count};
 }
 
 }  // namespace brenvik::disk

@@ -42,8 +42,8 @@ bool is_storable_name(const std::string& name);
 
 class disk_writer {
  public:
-  // `file` is the whole image file, `shape` its identified geometry; both outlive the writer.
-  disk_writer(std::vector<unsigned char>& file, const geometry& shape);
+  // `file` is the whole image file in memory and `disk` reads it; both outlive the writer.
+  disk_writer(std::vector<unsigned char>& file, os65d_disk& disk) : file_(file), disk_(disk) {}
 
   // The load address of the BASIC program the entry holds now, if it holds one.
   std::optional<uint16_t> program_address(const directory_entry& entry);
@@ -54,8 +54,8 @@ class disk_writer {
   store_problem store(const std::string& name, uint16_t load_address,
                       std::span<const unsigned char> program);
 
-  // The disk as it is now, for reading back what was stored.
-  os65d_disk& disk() { return *disk_; }
+  // The disk as it is now.
+  os65d_disk& disk() { return disk_; }
 
  private:
   struct place {
@@ -66,12 +66,9 @@ class disk_writer {
   problem file_places(int first, int last, std::vector<place>& places);
   void write(const std::vector<place>& places, std::span<const unsigned char> bytes);
   store_problem new_entry(const std::string& name, std::size_t file_size, directory_entry& made);
-  void reread();
 
   std::vector<unsigned char>& file_;
-  geometry shape_;
-  std::unique_ptr<image_bytes> bytes_;
-  std::unique_ptr<os65d_disk> disk_;
+  os65d_disk& disk_;
 };
 
 // The header and contents of a BASIC file of `file_size` bytes: `old` (the file now, or

@@ -1,0 +1,216 @@
+#include "cli/disk_run.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/output_guard.h"
+#include "disk/container.h"
+#include "disk/os65d.h"
+#include "disk/storing.h"
+#include "image/decoder.h"
+#include "messages.h"
+#include "tokenize/tokenizer.h"
+
+namespace brenvik {
+
+namespace {
+
+// Identifies the disk image `bytes` of the run; its geometry, or nothing after a message.
+std::optional<disk::geometry> identify_disk(const run_context& run, disk::image_bytes& bytes) {
+  const char* name = run.options.disk_name->c_str();
+  disk::geometry shape;
+  disk::container_problem problem;
+  if (disk::identify(bytes, shape, problem)) return shape;
+  switch (problem.kind) {
+    case disk::container_problem::unknown_bitstream:
+      report(run.err, message::unknown_bitstream, run.program(), name, problem.version,
+             problem.type);
+      break;
+    case disk::container_problem::short_bitstream:
+      report(run.err, message::short_bitstream, run.program(), name);
+      break;
+    default:
+      report(run.err, message::not_a_disk, run.program(), name,
+             static_cast<unsigned long long>(problem.size));
+  }
+  return std::nullopt;
+}
+
+// Reads the directory of `disk` into `entries`; false after a message when it has none.
+bool read_directory(const run_context& run, disk::os65d_disk& disk,
+                    std::vector<disk::directory_entry>& entries) {
+  const disk::problem p = disk.read_directory(entries);
+  if (p.kind == disk::problem::none) return true;
+  report(run.err, message::no_directory, run.program(), run.options.disk_name->c_str(),
+         disk::describe(p).c_str());
+  return false;
+}
+
+const std::string* output_name(const run_context& run) {
+  return run.options.output_name ? &*run.options.output_name : nullptr;
+}
+
+int list_directory(const run_context& run, disk::os65d_disk& disk,
+                   const std::vector<disk::directory_entry>& entries) {
+  std::optional<destination> to = destination::open(run, output_name(run));
+  if (!to) return exit_failure;
+  for (const disk::directory_entry& entry : entries) {
+    const std::string tracks = format_message("%X-%X", entry.first_bcd, entry.last_bcd);
+    report(to->stream(), message::directory_line, entry.name_text().c_str(), tracks.c_str(),
+           disk::describe_contents(disk, entry).c_str());
+  }
+  return to->close(run, false) ? exit_success : exit_failure;
+}
+
+// Lists the program of one entry.
+outcome list_entry(const run_context& run, disk::os65d_disk& disk,
+                   const disk::directory_entry& entry) {
+  const std::string name = entry.name_text();
+  const char* disk_name = run.options.disk_name->c_str();
+  std::optional<disk::basic_program> found;
+  std::vector<unsigned char> file;
+  if (const disk::problem p = disk.entry_program(entry, found, file);
+      p.kind != disk::problem::none) {
+    report(run.err, message::entry_problem, disk_name, name.c_str(), disk::describe(p).c_str());
+    return outcome::rejected;
+  }
+  if (!found) {
+    report(run.err, message::entry_not_basic, disk_name, name.c_str());
+    return outcome::rejected;
+  }
+  std::optional<destination> to = destination::open(run, output_name(run));
+  if (!to) return outcome::failed;
+  const image_origin origin{.version = run.options.version,
+                            .load_address = run.options.load_address.value_or(found->load_address),
+                            .fallback_version = disk.basic_version()};
+  const int result = decode_image(std::span(file).subspan(found->area, found->length), to->stream(),
+                                  run.err, origin);
+  if (!to->close(run, false, result < 0)) return outcome::failed;
+  return result < 0 ? outcome::rejected : outcome::converted;
+}
+
+// The entry name an input of -t -disk stores under: the name before "=", or the listing's
+// file name without folders and its last extension, in capitals.
+std::string entry_name(const std::string& input) {
+  const std::size_t equals = input.find('=');
+  std::string name;
+  if (equals != std::string::npos && equals > 0) {
+    name = input.substr(0, equals);
+  } else {
+    const std::size_t slash = input.rfind('/');
+    name = slash == std::string::npos ? input : input.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+  }
+  for (char& c : name)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return name;
+}
+
+// Tokenizes the listing of `input` into `out`, as the disk store asks for it. A listing
+// that cannot be opened or read is refused like one that cannot be stored.
+int tokenize_listing(const run_context& run, const std::string& path, int version,
+                     uint16_t load_address, FILE* out) {
+  FILE* listing = run.open_input(path);
+  if (listing == nullptr) return -1;
+  const int result = tokenize_text(listing, out, run.err, version, load_address, path.c_str());
+  const bool read_failed = std::ferror(listing) != 0;
+  std::fclose(listing);
+  if (read_failed) report(run.err, message::read_error, run.program(), path.c_str());
+  return read_failed ? -1 : result;
+}
+
+}  // namespace
+
+int list_disk(const run_context& run) {
+  const char* disk_name = run.options.disk_name->c_str();
+  const auto bytes = disk::open_image_file(*run.options.disk_name);
+  if (!bytes) {
+    report(run.err, message::cant_open_input, run.program(), disk_name);
+    return exit_failure;
+  }
+  const auto shape = identify_disk(run, *bytes);
+  if (!shape) return exit_failure;
+  disk::os65d_disk disk(*bytes, *shape);
+  std::vector<disk::directory_entry> entries;
+  if (!read_directory(run, disk, entries)) return exit_failure;
+  if (run.options.inputs.empty()) return list_directory(run, disk, entries);
+
+  bool rejected = false;
+  for (const std::string& input : run.options.inputs) {
+    const auto entry = disk.find_entry(input);
+    if (!entry) {
+      report(run.err, message::no_such_entry, run.program(), input.c_str(), disk_name);
+      return exit_failure;
+    }
+    const outcome result = list_entry(run, disk, *entry);
+    if (result == outcome::failed) return exit_failure;
+    rejected = rejected || result == outcome::rejected;
+  }
+  return rejected ? exit_failure : exit_success;
+}
+
+int store_into_disk(const run_context& run) {
+  const run_options& options = run.options;
+  for (const std::string& input : options.inputs) {
+    if (!disk::is_storable_name(entry_name(input))) {
+      report(run.err, message::bad_entry_name, input.c_str(), entry_name(input).c_str(),
+             listing_path(input).c_str());
+    }
+  }
+  const char* disk_name = options.disk_name->c_str();
+  const auto bytes = disk::open_image_file(*options.disk_name);
+  if (!bytes) {
+    report(run.err, message::cant_open_input, run.program(), disk_name);
+    return exit_failure;
+  }
+  const auto shape = identify_disk(run, *bytes);
+  if (!shape) return exit_failure;
+  std::vector<unsigned char> file(bytes->size());
+  if (!bytes->read(0, file)) {
+    report(run.err, message::read_error, run.program(), disk_name);
+    return exit_failure;
+  }
+  disk::disk_store store(std::move(file), *shape, disk_name);
+  std::vector<disk::directory_entry> entries;
+  if (!read_directory(run, store.disk(), entries)) return exit_failure;
+  std::optional<destination> to = destination::open(run, output_name(run));
+  if (!to) return exit_failure;
+
+  std::size_t stored = 0;
+  for (const std::string& input : options.inputs) {
+    const std::string name = entry_name(input);
+    if (!disk::is_storable_name(name)) continue;
+    const std::string path = listing_path(input);
+    const auto tokenize = [&](int version, uint16_t load_address, FILE* out) {
+      return tokenize_listing(run, path, version, load_address, out);
+    };
+    if (store.store(name, options.version, options.load_address, tokenize, run.err)) ++stored;
+  }
+  const char* output = options.output_name->c_str();
+  if (stored < options.inputs.size()) {
+    const int count = static_cast<int>(options.inputs.size() - stored);
+    report(run.err, message::image_not_written, run.program(), output, count,
+           count == 1 ? "" : "s");
+    return exit_failure;
+  }
+
+  std::fwrite(store.file().data(), 1, store.file().size(), to->stream());
+  if (to->finish_writing()) {
+    // A new file is read back from the file itself; standard output or a device, as sent.
+    const auto written = to->descriptor() >= 0 ? disk::image_on_descriptor(to->descriptor())
+                                               : disk::image_in_memory(store.file());
+    if (!written) {
+      report(run.err, message::read_error, run.program(), output);
+      return exit_failure;
+    }
+    if (const std::optional<std::string> misread = store.misread(*written)) {
+      report(run.err, message::stored_differently, run.program(), misread->c_str(), output);
+      return exit_failure;
+    }
+  }
+  return to->close(run, false) ? exit_success : exit_failure;
+}
+
+}  // namespace brenvik

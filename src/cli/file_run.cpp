@@ -1,0 +1,74 @@
+#include "cli/file_run.h"
+
+#include "cli/output_guard.h"
+#include "image/decoder.h"
+#include "messages.h"
+#include "tokenize/tokenizer.h"
+
+namespace brenvik {
+
+namespace {
+
+// One conversion of a file: `input_name` null means standard input. `skip_count` bytes are
+// discarded first and the count is used up.
+outcome convert_file(const run_context& run, const std::string* input_name, int& skip_count) {
+  const run_options& options = run.options;
+  FILE* input = input_name != nullptr ? run.open_input(*input_name) : run.std_in;
+  if (input == nullptr) return outcome::failed;
+  const char* label = input_name != nullptr ? input_name->c_str() : message::standard_input;
+  const auto close_input = [&] {
+    if (input_name != nullptr) std::fclose(input);
+  };
+
+  for (; skip_count > 0; --skip_count) {
+    if (std::getc(input) == EOF) break;
+  }
+  skip_count = 0;
+  bool read_failed = std::ferror(input) != 0;
+  std::optional<destination> to;
+  if (!read_failed)
+    to = destination::open(run, options.output_name ? &*options.output_name : nullptr);
+  if (!to) {
+    if (read_failed) report(run.err, message::read_error, run.program(), label);
+    close_input();
+    return outcome::failed;
+  }
+
+  int result = 0;
+  if (options.text_mode) {
+    result = tokenize_text(input, to->stream(), run.err, options.version,
+                           options.load_address.value_or(own_load_address(options.version)), label);
+  } else {
+    result = decode_image(input, to->stream(), run.err,
+                          {.version = options.version, .load_address = options.load_address});
+  }
+  read_failed = std::ferror(input) != 0;
+  close_input();
+  if (read_failed) report(run.err, message::read_error, run.program(), label);
+  if (!to->close(run, read_failed, result < 0)) return outcome::failed;
+  return result < 0 ? outcome::rejected : outcome::converted;
+}
+
+}  // namespace
+
+int convert_files(const run_context& run) {
+  if (run.options.text_mode && run.options.version == no_version) {
+    report(run.err, message::no_version_given);
+  }
+  int skip_count = run.options.skip_count;
+  bool rejected = false;
+  if (run.options.inputs.empty()) {
+    // Standard input needs no switch to binary mode: POSIX streams are untranslated.
+    const outcome result = convert_file(run, nullptr, skip_count);
+    if (result == outcome::failed) return exit_failure;
+    rejected = result == outcome::rejected;
+  }
+  for (const std::string& input : run.options.inputs) {
+    const outcome result = convert_file(run, &input, skip_count);
+    if (result == outcome::failed) return exit_failure;
+    rejected = rejected || result == outcome::rejected;
+  }
+  return rejected ? exit_failure : exit_success;
+}
+
+}  // namespace brenvik

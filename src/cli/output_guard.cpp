@@ -1,0 +1,73 @@
+#include "cli/output_guard.h"
+
+#include <sys/stat.h>
+
+#include "messages.h"
+
+namespace brenvik {
+
+std::optional<destination> destination::open(const run_context& run, const std::string* name) {
+  destination to;
+  if (name == nullptr) {
+    to.stream_ = run.std_out;
+    return to;
+  }
+  to.name_ = *name;
+  struct stat status {};
+  const bool exists = stat(name->c_str(), &status) == 0;
+  if (exists && !run.options.force_overwrite) {
+    report(run.err, message::output_exists, name->c_str());
+    return std::nullopt;
+  }
+  if (exists && run.reads(status)) {
+    report(run.err, message::output_is_input, run.program(), name->c_str());
+    return std::nullopt;
+  }
+  if (exists && !S_ISREG(status.st_mode)) {
+    to.direct_.reset(std::fopen(name->c_str(), "wb"));
+    to.stream_ = to.direct_.get();
+  } else if ((to.file_ = output_file::create(*name, exists ? name->c_str() : nullptr))) {
+    to.stream_ = to.file_->stream();
+    to.replaces_ = exists;
+  }
+  if (to.stream_ == nullptr) {
+    report(run.err, message::cant_open_output, run.program(), name->c_str());
+    return std::nullopt;
+  }
+  return to;
+}
+
+bool destination::finish_writing() {
+  if (finished_) return written_;
+  finished_ = true;
+  written_ = std::ferror(stream_) == 0;
+  if (file_) {
+    written_ = file_->close() && written_;
+  } else if (direct_) {
+    written_ = std::fclose(direct_.release()) == 0 && written_;
+  } else {
+    written_ = std::fflush(stream_) == 0 && written_;
+  }
+  return written_;
+}
+
+bool destination::close(const run_context& run, bool read_failed, bool rejected) {
+  const bool write_failed = !finish_writing();
+  const char* name = name_ ? name_->c_str() : message::standard_output;
+  if (write_failed) report(run.err, message::write_error, run.program(), name);
+  if (read_failed || write_failed || !file_) return !read_failed && !write_failed;
+  if (rejected && replaces_) return true;
+  switch (file_->commit(run.options.force_overwrite)) {
+    case output_file::commit_result::done:
+      return true;
+    case output_file::commit_result::exists:
+      report(run.err, message::output_exists, name);
+      return false;
+    case output_file::commit_result::failed:
+      report(run.err, message::cant_open_output, run.program(), name);
+      return false;
+  }
+  return false;
+}
+
+}  // namespace brenvik

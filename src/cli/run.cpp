@@ -1,0 +1,54 @@
+#include "cli/run.h"
+
+#include "messages.h"
+
+namespace brenvik {
+
+namespace {
+
+bool same_regular_file(const struct stat& a, const struct stat& b) {
+  return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool is_file(const std::string& path, const struct stat& file) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 && same_regular_file(file, status);
+}
+
+}  // namespace
+
+FILE* run_context::open_input(const std::string& name) const {
+  FILE* input = std::fopen(name.c_str(), "rb");
+  struct stat status {};
+  if (input != nullptr && fstat(fileno(input), &status) == 0 && S_ISDIR(status.st_mode)) {
+    std::fclose(input);
+    input = nullptr;
+  }
+  if (input == nullptr) report(err, message::cant_open_input, program(), name.c_str());
+  return input;
+}
+
+bool run_context::reads(const struct stat& file) const {
+  if (options.disk_name) {
+    if (is_file(*options.disk_name, file)) return true;
+    if (!options.text_mode) return false;  // the inputs name entries
+    for (const std::string& input : options.inputs)
+      if (is_file(listing_path(input), file)) return true;
+    return false;
+  }
+  if (options.inputs.empty()) {
+    struct stat input {};
+    const int descriptor = fileno(std_in);
+    return descriptor >= 0 && fstat(descriptor, &input) == 0 && same_regular_file(file, input);
+  }
+  for (const std::string& input : options.inputs)
+    if (is_file(input, file)) return true;
+  return false;
+}
+
+std::string listing_path(const std::string& input) {
+  const std::size_t equals = input.find('=');
+  return equals != std::string::npos && equals > 0 ? input.substr(equals + 1) : input;
+}
+
+}  // namespace brenvik

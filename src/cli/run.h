@@ -1,0 +1,38 @@
+// What every conversion run knows: its options, the standard streams, and the files it
+// reads; shared by the run over files and the run over a disk's entries.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+
+#include "cli/command_line.h"
+
+namespace brenvik {
+
+// How one input's conversion ended: converted, rejected (the run goes on, status 1 at the
+// end), or failed (the run stops with status 1).
+enum class outcome { converted, rejected, failed };
+
+struct run_context {
+  const run_options& options;
+  FILE* std_in;
+  FILE* std_out;
+  FILE* err;
+
+  const char* program() const { return options.program_name.c_str(); }
+
+  // Opens a named input for reading, or says it cannot ("Can't open file") and returns null;
+  // a folder is no input even where it opens.
+  FILE* open_input(const std::string& name) const;
+
+  // True when `file` is a regular file the run reads: a named input, standard input when
+  // none is named, the disk image, or a listing stored into it.
+  bool reads(const struct stat& file) const;
+};
+
+// The listing file of an input of -t -disk: "NAME=listing" or the listing alone.
+std::string listing_path(const std::string& input);
+
+}  // namespace brenvik

@@ -1,0 +1,100 @@
+#include "disk/storing.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "catalogue/catalogue.h"
+#include "messages.h"
+
+namespace brenvik::disk {
+
+namespace {
+
+// Runs `convert` into memory: the bytes it wrote, or nothing when it failed.
+std::optional<std::vector<unsigned char>> convert_to_memory(const disk_store::converter& convert,
+                                                            int version, uint16_t load_address) {
+  char* bytes = nullptr;
+  std::size_t size = 0;
+  FILE* memory = open_memstream(&bytes, &size);
+  if (memory == nullptr) return std::nullopt;
+  const int result = convert(version, load_address, memory);
+  const bool written = std::fclose(memory) == 0;
+  std::optional<std::vector<unsigned char>> program;
+  if (result >= 0 && written) program.emplace(bytes, bytes + size);
+  std::free(bytes);
+  return program;
+}
+
+}  // namespace
+
+disk_store::disk_store(std::vector<unsigned char> file, const geometry& shape, std::string label)
+    : file_(std::move(file)),
+      bytes_(image_in_memory(file_)),
+      disk_(*bytes_, shape),
+      writer_(file_, disk_),
+      label_(std::move(label)) {}
+
+bool disk_store::store(const std::string& name, int version, std::optional<uint16_t> load_address,
+                       const converter& convert, FILE* err) {
+  if (!load_address) {
+    if (const auto entry = disk_.find_entry(name)) load_address = writer_.program_address(*entry);
+  }
+  if (version == no_version) {
+    version = load_address ? first_row_at(*load_address) : no_version;
+    if (version == no_version) version = disk_.basic_version();
+    report(err, message::version_chosen, version_table[static_cast<std::size_t>(version)].name);
+  }
+  if (!load_address) load_address = own_load_address(version);
+
+  const auto program = convert_to_memory(convert, version, *load_address);
+  if (!program) return false;
+  const store_problem problem = writer_.store(name, *load_address, *program);
+  if (problem.kind != store_problem::none) {
+    report_problem(name, *load_address, problem, err);
+    return false;
+  }
+  stored_.emplace_back(name, *program);
+  return true;
+}
+
+void disk_store::report_problem(const std::string& name, uint16_t load_address,
+                                const store_problem& p, FILE* err) const {
+  const char* disk = label_.c_str();
+  switch (p.kind) {
+    case store_problem::entry_unreadable:
+      report(err, message::entry_problem, disk, name.c_str(), describe(p.tracks).c_str());
+      break;
+    case store_problem::below_file:
+      report(err, message::program_below_file, disk, name.c_str(), load_address);
+      break;
+    case store_problem::too_big:
+      report(err, message::program_too_big, disk, name.c_str(), p.needed, p.available);
+      break;
+    case store_problem::no_free_entry:
+      report(err, message::no_free_entry, disk, name.c_str());
+      break;
+    case store_problem::no_free_tracks:
+      report(err, message::no_free_tracks, disk, p.tracks_needed, name.c_str());
+      break;
+    case store_problem::none:
+      break;
+  }
+}
+
+std::optional<std::string> disk_store::misread(image_bytes& written) const {
+  os65d_disk disk(written, disk_.shape());
+  for (const auto& [name, program] : stored_) {
+    const auto entry = disk.find_entry(name);
+    std::optional<basic_program> found;
+    std::vector<unsigned char> file;
+    const bool same =
+        entry && disk.entry_program(*entry, found, file).kind == problem::none && found &&
+        std::equal(program.begin(), program.end(),
+                   file.begin() + static_cast<std::ptrdiff_t>(found->area),
+                   file.begin() + static_cast<std::ptrdiff_t>(found->area + found->length));
+    if (!same) return name;
+  }
+  return std::nullopt;
+}
+
+}  // namespace brenvik::disk
