@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "disk/container.h"
-#include "disk/os65d.h"
+#include "disk/volume.h"
 #include "disk_images.h"
 #include "image/decoder.h"
 #include "input_limit.h"
@@ -42,19 +42,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   disk::geometry shape;
   disk::container_problem problem;
   if (!disk::identify(*bytes, shape, problem)) return 0;
-  disk::os65d_disk disk(*bytes, shape);
-  std::vector<disk::directory_entry> entries;
-  if (disk.read_directory(entries).kind != disk::problem::none) return 0;
-  for (const disk::directory_entry& entry : entries) {
-    disk::describe_contents(disk, entry);
-    if (entry.name_text().find(name) != 0 || name.empty()) continue;
+  disk::problem why;
+  const auto disk = disk::open_volume(*bytes, shape, why);
+  if (!disk) return 0;
+  std::vector<disk::entry> entries;
+  if (disk->read_directory(entries).kind != disk::problem::none) __builtin_trap();
+  for (const disk::entry& entry : entries) {
+    disk::describe_contents(*disk, entry);
+    if (entry.name.find(name) != 0 || name.empty()) continue;
     std::optional<disk::basic_program> program;
     std::vector<unsigned char> file;
-    if (disk.entry_program(entry, program, file).kind != disk::problem::none || !program) continue;
+    if (disk->entry_program(entry, program, file).kind != disk::problem::none || !program) continue;
     if (program->area + program->length > file.size()) __builtin_trap();
-    decode_image(std::span(file).subspan(program->area, program->length), testing::discard(),
-                 testing::discard(),
-                 {.load_address = program->load_address, .fallback_version = 3});
+    decode_image(
+        std::span(file).subspan(program->area, program->length), testing::discard(),
+        testing::discard(),
+        {.load_address = program->load_address, .fallback_version = disk->basic_version()});
   }
   return 0;
 }

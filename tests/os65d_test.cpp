@@ -159,12 +159,16 @@ TEST(os65d, what_entries_hold) {
   two_tracks.resize(2048, 0xEE);
   disk.file(18, two_tracks);  // track 19 is missing, but the program ends on track 18
   opened d(disk.flat());
-  std::vector<directory_entry> entries;
-  ASSERT_EQ(d.disk->read_directory(entries).kind, problem::none);
+  problem why;
+  const auto volume = open_volume(*d.bytes, d.shape, why);
+  ASSERT_TRUE(volume);
+  std::vector<entry> entries;
+  ASSERT_EQ(volume->read_directory(entries).kind, problem::none);
   const char* expected[] = {"other", "BASIC $327E 208 bytes", "other",
                             "unreadable: track 16 has no track header", "BASIC $327E 9 bytes"};
+  ASSERT_EQ(entries.size(), std::size(expected));
   for (std::size_t i = 0; i < entries.size(); ++i)
-    EXPECT_EQ(describe_contents(*d.disk, entries[i]), expected[i]) << i;
+    EXPECT_EQ(describe_contents(*volume, entries[i]), expected[i]) << i;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "disk/container.h"
 #include "disk/os65d.h"
 #include "disk/storing.h"
+#include "disk/volume.h"
 #include "image/decoder.h"
 #include "messages.h"
 #include "tokenize/tokenizer.h"
@@ -37,36 +38,31 @@ std::optional<disk::geometry> identify_disk(const run_context& run, disk::image_
   return std::nullopt;
 }
 
-// Reads the directory of `disk` into `entries`; false after a message when it has none.
-bool read_directory(const run_context& run, disk::os65d_disk& disk,
-                    std::vector<disk::directory_entry>& entries) {
-  const disk::problem p = disk.read_directory(entries);
-  if (p.kind == disk::problem::none) return true;
+// Says why the disk holds no directory this reader knows.
+void report_no_directory(const run_context& run, const disk::problem& why) {
   report(run.err, message::no_directory, run.program(), run.options.disk_name->c_str(),
-         disk::describe(p).c_str());
-  return false;
+         disk::describe(why).c_str());
 }
 
 const std::string* output_name(const run_context& run) {
   return run.options.output_name ? &*run.options.output_name : nullptr;
 }
 
-int list_directory(const run_context& run, disk::os65d_disk& disk,
-                   const std::vector<disk::directory_entry>& entries) {
+int list_directory(const run_context& run, disk::volume& disk) {
+  std::vector<disk::entry> entries;
+  disk.read_directory(entries);
   std::optional<destination> to = destination::open(run, output_name(run));
   if (!to) return exit_failure;
-  for (const disk::directory_entry& entry : entries) {
-    const std::string tracks = format_message("%X-%X", entry.first_bcd, entry.last_bcd);
-    report(to->stream(), message::directory_line, entry.name_text().c_str(), tracks.c_str(),
+  for (const disk::entry& entry : entries) {
+    report(to->stream(), message::directory_line, entry.name.c_str(), entry.tracks.c_str(),
            disk::describe_contents(disk, entry).c_str());
   }
   return to->close(run, false) ? exit_success : exit_failure;
 }
 
 // Lists the program of one entry.
-outcome list_entry(const run_context& run, disk::os65d_disk& disk,
-                   const disk::directory_entry& entry) {
-  const std::string name = entry.name_text();
+outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry& entry) {
+  const std::string& name = entry.name;
   const char* disk_name = run.options.disk_name->c_str();
   std::optional<disk::basic_program> found;
   std::vector<unsigned char> file;
@@ -132,19 +128,22 @@ int list_disk(const run_context& run) {
   }
   const auto shape = identify_disk(run, *bytes);
   if (!shape) return exit_failure;
-  disk::os65d_disk disk(*bytes, *shape);
-  std::vector<disk::directory_entry> entries;
-  if (!read_directory(run, disk, entries)) return exit_failure;
-  if (run.options.inputs.empty()) return list_directory(run, disk, entries);
+  disk::problem why;
+  const auto disk = disk::open_volume(*bytes, *shape, why);
+  if (!disk) {
+    report_no_directory(run, why);
+    return exit_failure;
+  }
+  if (run.options.inputs.empty()) return list_directory(run, *disk);
 
   bool rejected = false;
   for (const std::string& input : run.options.inputs) {
-    const auto entry = disk.find_entry(input);
+    const auto entry = disk->find_entry(input);
     if (!entry) {
       report(run.err, message::no_such_entry, run.program(), input.c_str(), disk_name);
       return exit_failure;
     }
-    const outcome result = list_entry(run, disk, *entry);
+    const outcome result = list_entry(run, *disk, *entry);
     if (result == outcome::failed) return exit_failure;
     rejected = rejected || result == outcome::rejected;
   }
@@ -174,7 +173,11 @@ int store_into_disk(const run_context& run) {
   }
   disk::disk_store store(std::move(file), *shape, disk_name);
   std::vector<disk::directory_entry> entries;
-  if (!read_directory(run, store.disk(), entries)) return exit_failure;
+  if (const disk::problem why = store.disk().read_directory(entries);
+      why.kind != disk::problem::none) {
+    report_no_directory(run, why);
+    return exit_failure;
+  }
   std::optional<destination> to = destination::open(run, output_name(run));
   if (!to) return exit_failure;
 

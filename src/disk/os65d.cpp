@@ -25,36 +25,8 @@ constexpr int from_bcd(unsigned char bcd) {
 
 }  // namespace
 
-std::string describe(const problem& p) {
-  switch (p.kind) {
-    case problem::no_track_header:
-      return format_message(message::track_without_header, p.track);
-    case problem::frame_errors:
-      return format_message(message::track_frame_errors, p.track, p.count);
-    case problem::no_sector:
-      return format_message(message::track_without_sector, p.track, p.count);
-    case problem::unreadable:
-      return format_message(message::track_unreadable, p.track);
-    case problem::not_bcd:
-      return format_message(message::track_not_bcd, static_cast<unsigned>(p.count));
-    case problem::beyond_disk:
-      return format_message(message::track_beyond_disk, p.track, p.count);
-    case problem::first_after_last:
-      return format_message(message::first_after_last, p.track, p.count);
-    case problem::none:
-      break;
-  }
-  return {};
-}
-
 bool directory_entry::is_named(std::string_view given) const {
-  const auto key = [](std::string_view text) {
-    std::string upper(text.substr(0, text.find_last_not_of(' ') + 1));
-    for (char& c : upper)
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-  };
-  return key(name_text()) == key(given);
+  return entry{.name = name_text()}.is_named(given);
 }
 
 problem directory_entry::decode_tracks(int disk_tracks, int& first, int& last) const {
@@ -209,14 +181,30 @@ std::optional<directory_entry> os65d_disk::find_entry(std::string_view name) {
   return *found;
 }
 
-std::string describe_contents(os65d_disk& disk, const directory_entry& entry) {
-  std::optional<basic_program> program;
-  std::vector<unsigned char> bytes;
-  if (const problem p = disk.entry_program(entry, program, bytes); p.kind != problem::none) {
-    return format_message(message::unreadable_entry, describe(p).c_str());
+problem os65d_volume::read_directory(std::vector<entry>& entries) {
+  entries.clear();
+  if (const problem p = disk_.read_directory(entries_); p.kind != problem::none) return p;
+  for (const directory_entry& d : entries_) {
+    entry& e = entries.emplace_back();
+    e.slot = d.slot;
+    e.name = d.name_text();
+    e.tracks = format_message("%X-%X", d.first_bcd, d.last_bcd);
+    e.track_problem = d.decode_tracks(disk_.shape().tracks, e.first, e.last);
+    if (e.track_problem.kind != problem::none) e.first = e.last = -1;
   }
-  if (!program) return message::holds_other;
-  return format_message(message::holds_basic, program->load_address, program->length);
+  return {};
+}
+
+problem os65d_volume::entry_program(const entry& e, std::optional<basic_program>& program,
+                                    std::vector<unsigned char>& bytes) {
+  const auto found = std::find_if(entries_.begin(), entries_.end(),
+                                  [&](const directory_entry& d) { return d.slot == e.slot; });
+  if (found == entries_.end()) {
+    program.reset();
+    bytes.clear();
+    return e.track_problem;
+  }
+  return disk_.entry_program(*found, program, bytes);
 }
 
 }  // namespace brenvik::disk

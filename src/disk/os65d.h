@@ -19,27 +19,9 @@
 #include <vector>
 
 #include "disk/container.h"
+#include "disk/volume.h"
 
 namespace brenvik::disk {
-
-// What keeps a disk, an entry or a track from being read.
-struct problem {
-  enum kind_t {
-    none,
-    no_track_header,  // track: no 43 57 <track> 58 in it
-    frame_errors,     // track, count: parity or stop bits broken in its header or sectors
-    no_sector,        // track, count: the sector number looked for
-    unreadable,       // track: the file ends or fails there
-    not_bcd,          // count: the track byte
-    beyond_disk,      // track; count: the disk's last track
-    first_after_last  // track: the first; count: the last
-  } kind = none;
-  int track = -1;
-  int count = 0;
-};
-
-// The description of a problem, as it follows an entry's name: "track 14 has no track header".
-std::string describe(const problem& p);
 
 struct sector {
   int number = 0;
@@ -59,14 +41,6 @@ struct directory_entry {
   // Decodes the entry's BCD track numbers into `first` and `last`; the problem when they are
   // no BCD, lie beyond a disk of `disk_tracks` tracks, or run backwards.
   problem decode_tracks(int disk_tracks, int& first, int& last) const;
-};
-
-// Where a BASIC program lies in a file: the program area starts at offset `area` (its lead
-// byte) and is `length` bytes long, lead byte to end marker; `load_address` is its address.
-struct basic_program {
-  uint16_t load_address = 0;
-  std::size_t area = 0;
-  std::size_t length = 0;
 };
 
 constexpr unsigned char to_bcd(int value) {
@@ -134,8 +108,24 @@ class os65d_disk {
   std::map<int, track> tracks_;
 };
 
-// What an entry holds, as the directory listing says it: "BASIC $327E 1204 bytes", "other",
-// or "unreadable: " and the problem. Reads the tracks that its program's links need.
-std::string describe_contents(os65d_disk& disk, const directory_entry& entry);
+// The OS65D disk as a volume: its directory entries, with their tracks as the BCD bytes
+// show them ("1F-20" for a damaged entry).
+class os65d_volume final : public volume {
+ public:
+  // `image` must outlive the volume.
+  os65d_volume(image_bytes& image, const geometry& shape) : disk_(image, shape) {}
+
+  os65d_disk& disk() { return disk_; }
+  const geometry& shape() const override { return disk_.shape(); }
+  int directory_track() const override { return disk_.directory_track(); }
+  int basic_version() const override { return disk_.basic_version(); }
+  problem read_directory(std::vector<entry>& entries) override;
+  problem entry_program(const entry& e, std::optional<basic_program>& program,
+                        std::vector<unsigned char>& bytes) override;
+
+ private:
+  os65d_disk disk_;
+  std::vector<directory_entry> entries_;  // as read last, by slot
+};
 
 }  // namespace brenvik::disk

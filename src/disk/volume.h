@@ -1,0 +1,89 @@
+// A disk read through its DOS: the entries of its directory, the BASIC programs they hold,
+// and the facts a directory listing needs. Each DOS (os65d.h) is one kind of volume; the
+// conversion run sees only this interface.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "disk/container.h"
+
+namespace brenvik::disk {
+
+// What keeps a disk, an entry or a track from being read.
+struct problem {
+  enum kind_t {
+    none,
+    no_track_header,  // track: no 43 57 <track> 58 in it
+    frame_errors,     // track, count: parity or stop bits broken in its header or sectors
+    no_sector,        // track, count: the sector number looked for
+    unreadable,       // track: the file ends or fails there
+    not_bcd,          // count: the track byte
+    beyond_disk,      // track; count: the disk's last track
+    first_after_last  // track: the first; count: the last
+  } kind = none;
+  int track = -1;
+  int count = 0;
+};
+
+// The description of a problem, as it follows an entry's name: "track 14 has no track header".
+std::string describe(const problem& p);
+
+// Where a BASIC program lies in a file: the program area starts at offset `area` (its lead
+// byte) and is `length` bytes long, lead byte to end marker; `load_address` is its address.
+struct basic_program {
+  uint16_t load_address = 0;
+  std::size_t area = 0;
+  std::size_t length = 0;
+};
+
+// One used entry of a directory.
+struct entry {
+  int slot = 0;        // its place in the directory
+  std::string name;    // as the directory holds it (OS65D: six characters, space-padded)
+  std::string tracks;  // as the directory listing shows them: "14-14"
+  int first = -1;      // the tracks, when they can be read; -1 otherwise
+  int last = -1;
+  problem track_problem;  // why they cannot
+
+  // True when `given` names this entry: letters in either case, trailing spaces ignored.
+  bool is_named(std::string_view given) const;
+};
+
+class volume {
+ public:
+  virtual ~volume() = default;
+
+  virtual const geometry& shape() const = 0;
+  // The track that holds the directory.
+  virtual int directory_track() const = 0;
+  // The row a program is listed with when its load address names none: the DOS's own BASIC.
+  virtual int basic_version() const = 0;
+
+  // The used entries in directory order, or the problem that keeps the directory from
+  // being read.
+  virtual problem read_directory(std::vector<entry>& entries) = 0;
+
+  // The BASIC program of an entry, reading only the tracks its chain of links needs: the
+  // problem with its tracks, or `program` (none when the entry holds something else), with
+  // `bytes` the file as far as it was read.
+  virtual problem entry_program(const entry& e, std::optional<basic_program>& program,
+                                std::vector<unsigned char>& bytes) = 0;
+
+  // The used entry that `name` names, if the directory has one.
+  std::optional<entry> find_entry(std::string_view name);
+};
+
+// Opens the disk on `image`, identified as `shape`, with the DOS whose marks it carries.
+// Returns null, with the problem in `why`, when it holds no directory this reader knows.
+std::unique_ptr<volume> open_volume(image_bytes& image, const geometry& shape, problem& why);
+
+// What an entry holds, as the directory listing says it: "BASIC $327E 1204 bytes", "other",
+// or "unreadable: " and the problem.
+std::string describe_contents(volume& disk, const entry& e);
+
+}  // namespace brenvik::disk
