@@ -23,6 +23,7 @@ inline std::string usage_text(const std::string& program_name) {
          "   -o <name>\tSpecify the output file name\r\n"
          "   -f\t\tForce overwrite output file\r\n"
          "   -disk <img>\tList the programs of an OS65D disk image (with -t: store them)\r\n"
+         "   -json\t\tWith -disk: the directory as one JSON document\r\n"
          "\r\n\tVersions:\r\n"
          "\t0  OSI BASIC In ROM (Basic starts @ $0300)\r\n"
          "\t1  OSI OS65D V3.2  disk PlotBASIC 5.25 inch (Basic starts @ $3A7E)\r\n"

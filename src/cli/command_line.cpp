@@ -124,6 +124,7 @@ class parser {
       ++i;
       return true;
     }
+    if (option == "-json") return set(options().json);
     if (option == "-text" || option == "-t") return set(options().text_mode);
     if (option.size() >= 2 && (option[1] == 'h' || option[1] == 'H')) {
       return usage_error(message::banner);
@@ -163,6 +164,10 @@ class parser {
 
   // Options that cannot go together, once all are read.
   bool check_combination() {
+    if (options().json &&
+        (!options().disk_name || options().text_mode || !options().inputs.empty())) {
+      return usage_error(message::json_needs_disk);
+    }
     if (!options().disk_name) return true;
     if (skip_given_) return usage_error(message::skip_with_disk);
     if (options().text_mode && !options().output_name) {

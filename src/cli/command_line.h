@@ -23,6 +23,7 @@ struct run_options {
   bool force_overwrite = false;
   std::optional<std::string> output_name;
   std::optional<std::string> disk_name;  // -disk: inputs name its entries (or, with -t, listings)
+  bool json = false;                     // -json: the disk's directory as one JSON document
   std::vector<std::string> inputs;       // empty: standard input (or with -disk, its directory)
 };
 
@@ -40,7 +41,7 @@ struct parse_result {
 // the inputs. Usage and messages go to `err`; `-k<version>` writes the keyword list to `out`.
 // Hexadecimal values (-l, -skip) read as strtoul does in base 16 and keep their low 16 bits;
 // version numbers read as the standard decimal conversion does. -disk takes a separate value
-// like -o; -skip cannot go with it, and -t -disk needs -o.
+// like -o; -skip cannot go with it, and -t -disk needs -o. -json goes with -disk alone.
 parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FILE* err);
 
 }  // namespace brenvik
