@@ -64,7 +64,8 @@ TEST_F(output_file_e2e, a_caught_signal_removes_the_temporary_at_every_step) {
     for (const std::string syscall : {"write", "linkat", "rename"}) {
       write_file(dir / "out.tok", "old");
       const run_result result = interrupted(syscall, signal_name);
-      const std::string label = signal_name + " at " + syscall;
+      std::string label = signal_name;
+      label.append(" at ").append(syscall);
       EXPECT_NE(result.status, 0) << label;
       EXPECT_EQ(leftovers(), std::vector<std::string>{}) << label;
       // Before the new file has taken its place, the old one stands; after, the new one.
