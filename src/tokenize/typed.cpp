@@ -391,18 +391,18 @@ class line_buffer {
   // Types `bytes`, handing every line that ends to `machine`.
   void type(std::span<const unsigned char> bytes, machine& into) {
     const unsigned char* next = bytes.data();
-    const unsigned char* const end = next + bytes.size();
-    while (next != end) {
+    const unsigned char* const stop = next + bytes.size();
+    while (next != stop) {
       // A run of bytes stored as they are: copied as far as the line has room.
       const unsigned char* const run = next;
-      while (next != end && plain_[*next])
+      while (next != stop && plain_[*next])
         ++next;
       const auto count = static_cast<std::size_t>(next - run);
       const std::size_t copied = std::min(count, line_buffer_size - length_);
       std::memcpy(line_.data() + length_, run, copied);
       length_ += copied;
       cut_ = cut_ || copied < count;
-      if (next == end) break;
+      if (next == stop) break;
 
       const unsigned char byte = *next++;
       switch (actions_[byte]) {
@@ -416,7 +416,7 @@ class line_buffer {
         case key::ignore:
           break;
         case key::end_line:
-          this->end(into);
+          end(into);
           break;
         case key::cancel:
           length_ = 0;

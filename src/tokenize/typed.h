@@ -31,11 +31,12 @@ inline constexpr int last_typed_version = 4;
 //   _ takes back the last character (at the start of a line it takes back nothing). The
 //   line holds 71 characters, number and spaces included: further ones are dropped until
 //   @ or _ makes room.
-// - Leading spaces are skipped. An empty line is ignored, as is a line starting with : on
-//   the ROM BASIC. A line starting with a digit is numbered; any other line (on the disk
-//   BASICs also one starting with :) is a direct line, which the machine runs at once:
-//   nothing of it is stored, and only a direct line that is NEW alone (spaces aside; on the
-//   disk BASICs also :NEW) changes the program: it clears it.
+// - Leading spaces are skipped, and an empty line is ignored. A line starting with a digit
+//   is numbered; any other line is a direct line, which the machine runs at once: nothing
+//   of it is stored, and only a direct line that is NEW alone (spaces aside; on the disk
+//   BASICs also :NEW) changes the program: it clears it. The ROM BASIC ignores a line
+//   starting with : (the disk BASICs run it); either way it counts with the direct lines,
+//   as a line without a number that is not stored.
 // - The line number's digits may have spaces between them; a number above 63999 makes the
 //   line an error, which changes nothing. A number with no text after it deletes its line.
 // - The text is crunched: outside strings, REM and DATA, at each character that is not a
