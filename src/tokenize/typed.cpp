@@ -236,15 +236,13 @@ struct not_stored {
 // live ones are copied together: the string never holds much more than twice the program.
 class program {
  public:
-  program() : where_(std::make_unique_for_overwrite<uint32_t[]>(highest_line_number + 1)) {}
-
   bool holds(unsigned number) const { return (present_[number / 64] >> (number % 64) & 1) != 0; }
 
   // Stores `text` (at most 255 bytes) as line `number`, replacing the line there.
   void store(unsigned number, std::string_view text) {
     erase(number);
     present_[number / 64] |= uint64_t{1} << (number % 64);
-    where_[number] = static_cast<uint32_t>(texts_.size());
+    where(number) = static_cast<uint32_t>(texts_.size());
     texts_ += static_cast<char>(text.size());
     texts_ += text;
     live_ += text.size() + 1;
@@ -276,8 +274,16 @@ class program {
   }
 
  private:
+  // Where line `number`'s length lies in texts_, in a block of numbers made when first used.
+  uint32_t& where(unsigned number) {
+    auto& block = where_[number / block_size];
+    if (!block) block = std::make_unique_for_overwrite<uint32_t[]>(block_size);
+    return block[number % block_size];
+  }
+  uint32_t where(unsigned number) const { return where_[number / block_size][number % block_size]; }
+
   std::string_view text(unsigned number) const {
-    const std::size_t at = where_[number];
+    const std::size_t at = where(number);
     return {texts_.data() + at + 1, static_cast<unsigned char>(texts_[at])};
   }
 
@@ -285,7 +291,7 @@ class program {
     std::string live;
     live.reserve(live_);
     for_each([&](unsigned number, std::string_view text) {
-      where_[number] = static_cast<uint32_t>(live.size());
+      where(number) = static_cast<uint32_t>(live.size());
       live += static_cast<char>(text.size());
       live += text;
       return true;
@@ -297,7 +303,8 @@ class program {
   static constexpr std::size_t most_waste = std::size_t{64} << 10;
 
   std::array<uint64_t, (highest_line_number + 64) / 64> present_{};
-  std::unique_ptr<uint32_t[]> where_;  // of each present line's length in texts_
+  static constexpr unsigned block_size = 256;
+  std::array<std::unique_ptr<uint32_t[]>, (highest_line_number + block_size) / block_size> where_;
   std::string texts_;
   std::size_t live_ = 0;  // bytes of texts_ that belong to present lines
 };
