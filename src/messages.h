@@ -120,6 +120,18 @@ inline constexpr char no_version_given[] =
 inline constexpr char text_looks_like_image[] =
     "%s looks like a tokenized program image, not a listing: leave out -t to list it\r\n";
 
+// Typed listings: what the machine would not have stored as written, said once per input
+// as the last message; the items are joined with "; ". Counts are unsigned long long.
+inline constexpr char typed_summary[] = "Typed as the machine takes it: %s\r\n";
+inline constexpr char typed_without_number[] = "%llu line%s without a number not stored";
+inline constexpr char typed_above_63999[] = "%llu line%s above 63999 not stored";
+inline constexpr char typed_deleted[] = "%llu line%s deleted by a number alone";
+inline constexpr char typed_again[] = "%llu line%s typed again, the later kept";
+inline constexpr char typed_cut[] = "%llu line%s cut at 71 characters";
+inline constexpr char typed_item_separator[] = "; ";
+inline constexpr char typed_version_unknown[] =
+    "-typed knows the ROM and OS65D BASICs (versions 0 to 4), not version %d\r\n";
+
 // Disk images. Whole-disk problems stop the run; the first two arguments are the program
 // name and the disk image's name.
 inline constexpr char not_a_disk[] =
