@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string_view>
 
 namespace brenvik {
@@ -90,32 +91,51 @@ void release_name(int slot) {
   if (slot >= 0) held_names[slot].held = 0;
 }
 
-// Removes the temporaries of output `name` in `directory` (".<name>.<pid>-<n>~") that runs
-// left behind when they were killed: those whose process no longer exists.
-void remove_stale_temporaries(const std::string& directory, std::string_view name) {
-  DIR* folder = opendir(directory.c_str());
-  if (folder == nullptr) return;
-  std::string prefix(1, '.');
-  prefix.append(name).append(1, '.');
-  while (const dirent* found = readdir(folder)) {
-    const std::string_view entry = found->d_name;
-    if (!entry.starts_with(prefix) || !entry.ends_with('~')) continue;
-    const std::string_view number = entry.substr(prefix.size(), entry.size() - prefix.size() - 1);
-    const std::size_t dash = number.find('-');
-    if (dash == 0 || dash == std::string_view::npos ||
-        number.find_first_not_of("0123456789-") != std::string_view::npos ||
-        number.find('-', dash + 1) != std::string_view::npos) {
-      continue;
-    }
-    const long pid = std::strtol(std::string(number.substr(0, dash)).c_str(), nullptr, 10);
-    if (pid <= 0 || pid == getpid() || kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) {
-      continue;
-    }
-    std::string stale = directory;
-    stale.append(1, '/').append(entry);
-    unlink(stale.c_str());
+// True when `entry` is a temporary name of an output: ".<output>.<pid>-<n>~"; `output`
+// receives the output's name, `pid` the number of the process that made it.
+bool temporary_of(std::string_view entry, std::string_view& output, long& pid) {
+  if (!entry.starts_with('.') || !entry.ends_with('~')) return false;
+  const std::size_t dot = entry.rfind('.');
+  if (dot == 0) return false;
+  output = entry.substr(1, dot - 1);
+  const std::string_view number = entry.substr(dot + 1, entry.size() - dot - 2);
+  const std::size_t dash = number.find('-');
+  if (dash == 0 || dash == std::string_view::npos ||
+      number.find_first_not_of("0123456789-") != std::string_view::npos ||
+      number.find('-', dash + 1) != std::string_view::npos) {
+    return false;
   }
-  closedir(folder);
+  pid = std::strtol(std::string(number.substr(0, dash)).c_str(), nullptr, 10);
+  return pid > 0;
+}
+
+// Removes the temporaries of output `name` in `directory` that runs left behind when they
+// were killed: those whose process no longer exists. A folder is read once per run, for
+// all its outputs: a run into a folder writes many.
+void remove_stale_temporaries(const std::string& directory, std::string_view name) {
+  static std::map<std::string, std::multimap<std::string, std::string>> stale_in;
+  auto [place, fresh] = stale_in.try_emplace(directory);
+  std::multimap<std::string, std::string>& stale = place->second;
+  if (fresh) {
+    DIR* folder = opendir(directory.c_str());
+    if (folder == nullptr) return;
+    while (const dirent* found = readdir(folder)) {
+      std::string_view output;
+      long pid = 0;
+      if (temporary_of(found->d_name, output, pid) && pid != getpid() &&
+          kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+        stale.emplace(std::string(output), found->d_name);
+      }
+    }
+    closedir(folder);
+  }
+  const auto [first, last] = stale.equal_range(std::string(name));
+  for (auto left = first; left != last; ++left) {
+    std::string path = directory;
+    path.append(1, '/').append(left->second);
+    unlink(path.c_str());
+  }
+  stale.erase(first, last);
 }
 
 }  // namespace
