@@ -20,11 +20,18 @@ namespace {
 
 using namespace testing;
 
+// strace and its options; LeakSanitizer, in a sanitizer build, cannot run under a tracer.
+std::vector<std::string> strace(std::vector<std::string> options) {
+  options.insert(options.begin(),
+                 {"strace", "-f", "-E", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"});
+  return options;
+}
+
 class output_file_e2e : public ::testing::Test {
  protected:
   void SetUp() override {
     run_setup probe;
-    probe.wrapper = {"strace", "-f", "-o", "/dev/null"};
+    probe.wrapper = strace({"-o", "/dev/null"});
     if (run_brenvik(dir, {"--version"}, probe).status != 0) {
       GTEST_SKIP() << "strace cannot trace brenvik here (not installed, or tracing not allowed)";
     }
@@ -100,7 +107,7 @@ TEST_F(output_file_e2e, without_nameless_files_the_temporary_goes_too) {
   // trace, then made to fail as on a file system without them.
   const std::filesystem::path trace = dir / "trace";
   run_setup traced;
-  traced.wrapper = {"strace", "-f", "-e", "trace=openat", "-o", trace.string()};
+  traced.wrapper = strace({"-e", "trace=openat", "-o", trace.string()});
   ASSERT_EQ(run_brenvik(dir, {"-t", "-w0", "-f", "-o", "out.tok", "new.bas"}, traced).status, 0);
   const std::string calls = read_file(trace);
   std::filesystem::remove(trace);
@@ -116,10 +123,9 @@ TEST_F(output_file_e2e, without_nameless_files_the_temporary_goes_too) {
   for (const std::string signal_name : {"INT", "KILL"}) {
     write_file(dir / "out.tok", "old");
     run_setup no_tmpfile;
-    no_tmpfile.wrapper = {"strace", "-f",
-                          "-o",     "/dev/null",
-                          "-e",     "inject=openat:error=EOPNOTSUPP:when=" + std::to_string(which),
-                          "-e",     "inject=write:signal=" + signal_name + ":when=1"};
+    no_tmpfile.wrapper = strace({"-o", "/dev/null", "-e",
+                                 "inject=openat:error=EOPNOTSUPP:when=" + std::to_string(which),
+                                 "-e", "inject=write:signal=" + signal_name + ":when=1"});
     const run_result result =
         run_brenvik(dir, {"-t", "-w0", "-f", "-o", "out.tok", "new.bas"}, no_tmpfile);
     EXPECT_NE(result.status, 0) << signal_name;
