@@ -2,7 +2,9 @@
 // instead of a library call per byte.
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -11,6 +13,20 @@
 #include <string_view>
 
 namespace brenvik {
+
+// The eight bytes from `bytes` on as one little-endian number, byte 0 lowest: lets a
+// scanner test eight bytes at once.
+inline uint64_t eight_bytes_at(const void* bytes) {
+  uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) {
+    uint64_t swapped = 0;
+    for (int i = 0; i < 8; ++i, word >>= 8)
+      swapped = swapped << 8 | (word & 0xFF);
+    word = swapped;
+  }
+  return word;
+}
 
 // Reads a stream in blocks into a buffer of fixed size. The bytes read but not yet consumed
 // stay available, so a caller can look ahead as far as the buffer reaches.

@@ -95,8 +95,9 @@ inline constexpr char line_too_long[] =
     "Line %d is too long (%zu bytes tokenized, at most 250)\r\n";
 inline constexpr char line_past_top[] =
     "Line %u runs past the top of memory at $FFFF: give a lower load address with -l\r\n";
+// The line number as written (see tokenizer.h), or as numbered on.
 inline constexpr char line_above_63999[] =
-    "Line %u: line numbers above 63999 cannot be entered on the machine\r\n";
+    "Line %s: line numbers above 63999 cannot be entered on the machine\r\n";
 inline constexpr char line_out_of_order[] =
     "Line %u follows line %u: the machine keeps lines in ascending order\r\n";
 inline constexpr char lines_numbered_on[] =
