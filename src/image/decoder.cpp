@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -49,17 +50,34 @@ static_assert([] {
   return true;
 }());
 
-// Writes a line number in decimal at `out` and returns the cursor after it.
+// Every byte's low bit, and every byte's high bit: for testing eight bytes at once.
+constexpr uint64_t low_bits = 0x0101010101010101;
+constexpr uint64_t high_bits = 0x8080808080808080;
+
+// The decimal digits of 0-99, two characters each.
+constexpr std::array<char, 200> digit_pairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// Writes a line number (0-65535) in decimal at `out` and returns the cursor after it.
 unsigned char* write_decimal(unsigned char* out, unsigned value) {
   const std::size_t digits = value >= 10000  ? 5
                              : value >= 1000 ? 4
                              : value >= 100  ? 3
                              : value >= 10   ? 2
                                              : 1;
-  for (std::size_t i = digits; i > 0; --i) {
-    out[i - 1] = static_cast<unsigned char>('0' + value % 10);
-    value /= 10;
+  unsigned char* cursor = out + digits;
+  while (value >= 10) {
+    cursor -= 2;
+    std::memcpy(cursor, &digit_pairs[std::size_t{2} * (value % 100)], 2);
+    value /= 100;
   }
+  if (cursor != out) *out = static_cast<unsigned char>('0' + value);
   return out + digits;
 }
 
@@ -190,6 +208,8 @@ class reading {
     unsigned link = link_;
     unsigned line = line_;
     phase current = phase_;
+    // Detection sets the keywords only at a record's link, before any text is read.
+    const padded_list* keywords = keywords_;
     const unsigned char* next = bytes.data();
     const unsigned char* end = next + bytes.size();
     while (next != end) {
@@ -202,11 +222,33 @@ class reading {
         const unsigned char* const run_end = next + run;
         bool zero = false;
         while (next != run_end) {
-          const unsigned byte = *next++;
-          if (byte - 1u < first_token - 1u) {  // a character, 01-7F
-            *out++ = static_cast<unsigned char>(byte);
-          } else if (byte != image::terminator) {
-            const padded_keyword& keyword = (*keywords_)[byte - first_token];
+          // Eight characters at a time where the input has eight more bytes: all eight are
+          // copied, and the cursors move past the characters before the first token code,
+          // zero byte or end of the run.
+          if (end - next >= 8) {
+            const uint64_t word = eight_bytes_at(next);
+            std::memcpy(out, next, 8);
+            // The lowest marked byte is the first code or zero (a zero's borrow can only
+            // mark bytes above it).
+            uint64_t stops = (word | (word - low_bits)) & high_bits;
+            const auto left = static_cast<std::size_t>(run_end - next);
+            if (left < 8) stops |= uint64_t{0x80} << (8 * left);
+            if (stops == 0) {
+              out += 8;
+              next += 8;
+              continue;
+            }
+            const auto characters = static_cast<std::size_t>(std::countr_zero(stops) / 8);
+            out += characters;
+            next += characters;
+            if (next == run_end) break;
+          } else if (*next - 1u < first_token - 1u) {  // a character, 01-7F
+            *out++ = *next++;
+            continue;
+          }
+          const unsigned byte = *next++;  // a token code or a zero
+          if (byte != image::terminator) {
+            const padded_keyword& keyword = (*keywords)[byte - first_token];
             std::memcpy(out, keyword.text.data(), keyword.text.size());
             out += keyword.length;
           } else {
@@ -232,44 +274,53 @@ class reading {
         continue;
       }
 
+      // A whole record head at once, where the reset test cannot restart the record inside
+      // it: after the link's low byte only a position below $FF can reach that byte's value,
+      // and a link that passes its check lies at least five bytes on.
+      if (current == phase::link_low && end - next >= 4 && position + 2u > 0xFFu) {
+        link = image::word_at(next);
+        position = static_cast<uint16_t>(position + 1);
+        // The usual case, a version and a link to the next record, without a call.
+        const bool plain_record = version_ != no_version && link != image::end_link &&
+                                  image::link_within_reach(link, position);
+        if (plain_record) {
+          passed_first_link_ = true;
+        } else if (!take_link(link, position, out)) {
+          end = next + 2;
+          next = end;
+          break;
+        }
+        keywords = keywords_;
+        line = image::word_at(next + 2);
+        next += 4;
+        position = static_cast<uint16_t>(position + 3);
+        out = start_line(out, line);
+        current = phase::text;
+        continue;
+      }
+
       const unsigned byte = *next++;
       switch (current) {
         case phase::link_low:
           link = byte;
           current = phase::link_high;
           break;
-        case phase::link_high: {
+        case phase::link_high:
           link += byte << 8;
           current = phase::line_low;
-          const link_verdict verdict = check_link(link, position, version_, detect_at_);
-          if (verdict.version != version_) {
-            version_ = verdict.version;
-            keywords_ = &padded_keywords[static_cast<std::size_t>(version_)];
-            listing_.note(out, format_message(message::version_chosen, name()));
+          if (!take_link(link, position, out)) {
+            end = next;  // the reading ends with this byte
+            continue;
           }
-          position = verdict.position;
-          if (verdict.kind == link_verdict::next_record) {
-            passed_first_link_ = true;
-            break;
-          }
-          if (verdict.kind == link_verdict::no_row_fits) {
-            listing_.note(out, format_message(message::version_not_detected, link));
-          } else if (verdict.kind == link_verdict::outside_window) {
-            listing_.note(out, format_message(message::invalid_link, link));
-          }
-          state_ = verdict.kind == link_verdict::end_of_program ? state::complete : state::rejected;
-          end = next;  // the reading ends with this byte
-          continue;
-        }
+          keywords = keywords_;
+          break;
         case phase::line_low:
           line = byte;
           current = phase::line_high;
           break;
         case phase::line_high:
           line += byte << 8;
-          out = write_decimal(out, line);
-          *out++ = ' ';
-          last_line_ = static_cast<int>(line);
+          out = start_line(out, line);
           current = phase::text;
           break;
         case phase::text:
@@ -299,6 +350,43 @@ class reading {
   enum class phase : uint8_t { link_low, link_high, line_low, line_high, text };
 
   const char* name() const { return version_table[static_cast<std::size_t>(version_)].name; }
+
+  // Checks a record's complete link, read at `position` (detecting the version when none is
+  // set yet, which moves the position). True when the record goes on; otherwise the reading
+  // has ended, and said why at `out`.
+  bool take_link(unsigned link, uint16_t& position, unsigned char* out) {
+    const link_verdict verdict = check_link(link, position, version_, detect_at_);
+    if (verdict.version != version_) {
+      version_ = verdict.version;
+      keywords_ = &padded_keywords[static_cast<std::size_t>(version_)];
+      listing_.note(out, format_message(message::version_chosen, name()));
+    }
+    position = verdict.position;
+    switch (verdict.kind) {
+      case link_verdict::next_record:
+        passed_first_link_ = true;
+        return true;
+      case link_verdict::end_of_program:
+        state_ = state::complete;
+        return false;
+      case link_verdict::outside_window:
+        listing_.note(out, format_message(message::invalid_link, link));
+        break;
+      case link_verdict::no_row_fits:
+        listing_.note(out, format_message(message::version_not_detected, link));
+        break;
+    }
+    state_ = state::rejected;
+    return false;
+  }
+
+  // Writes a record's line number and the space after it.
+  unsigned char* start_line(unsigned char* out, unsigned line) {
+    out = write_decimal(out, line);
+    *out++ = ' ';
+    last_line_ = static_cast<int>(line);
+    return out;
+  }
 
   int version_;
   std::optional<uint16_t> detect_at_;
