@@ -285,7 +285,8 @@ class reading {
                                   image::link_within_reach(link, position);
         if (plain_record) {
           passed_first_link_ = true;
-        } else if (!take_link(link, position, out)) {
+        } else if (const link_taken taken = take_link(link, position, out);
+                   position = taken.position, !taken.goes_on) {
           end = next + 2;
           next = end;
           break;
@@ -305,15 +306,18 @@ class reading {
           link = byte;
           current = phase::link_high;
           break;
-        case phase::link_high:
+        case phase::link_high: {
           link += byte << 8;
           current = phase::line_low;
-          if (!take_link(link, position, out)) {
+          const link_taken taken = take_link(link, position, out);
+          position = taken.position;
+          if (!taken.goes_on) {
             end = next;  // the reading ends with this byte
             continue;
           }
           keywords = keywords_;
           break;
+        }
         case phase::line_low:
           line = byte;
           current = phase::line_high;
@@ -352,23 +356,26 @@ class reading {
   const char* name() const { return version_table[static_cast<std::size_t>(version_)].name; }
 
   // Checks a record's complete link, read at `position` (detecting the version when none is
-  // set yet, which moves the position). True when the record goes on; otherwise the reading
-  // has ended, and said why at `out`.
-  bool take_link(unsigned link, uint16_t& position, unsigned char* out) {
+  // set yet, which moves the position). Returns whether the record goes on (otherwise the
+  // reading has ended, and said why at `out`) and the position to go on from.
+  struct link_taken {
+    bool goes_on;
+    uint16_t position;
+  };
+  link_taken take_link(unsigned link, uint16_t position, unsigned char* out) {
     const link_verdict verdict = check_link(link, position, version_, detect_at_);
     if (verdict.version != version_) {
       version_ = verdict.version;
       keywords_ = &padded_keywords[static_cast<std::size_t>(version_)];
       listing_.note(out, format_message(message::version_chosen, name()));
     }
-    position = verdict.position;
     switch (verdict.kind) {
       case link_verdict::next_record:
         passed_first_link_ = true;
-        return true;
+        return {true, verdict.position};
       case link_verdict::end_of_program:
         state_ = state::complete;
-        return false;
+        return {false, verdict.position};
       case link_verdict::outside_window:
         listing_.note(out, format_message(message::invalid_link, link));
         break;
@@ -377,7 +384,7 @@ class reading {
         break;
     }
     state_ = state::rejected;
-    return false;
+    return {false, verdict.position};
   }
 
   // Writes a record's line number and the space after it.
