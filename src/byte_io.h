@@ -29,13 +29,19 @@ inline uint64_t eight_bytes_at(const void* bytes) {
 }
 
 // Reads a stream in blocks into a buffer of fixed size. The bytes read but not yet consumed
-// stay available, so a caller can look ahead as far as the buffer reaches.
+// stay available, so a caller can look ahead as far as the buffer reaches. The eight bytes
+// after the pending ones may be read too (they hold whatever was there), so that a scanner
+// can test eight bytes at a time up to the end.
 class block_reader {
  public:
   static constexpr std::size_t capacity = std::size_t{64} << 10;
+  static constexpr std::size_t readable_beyond = 8;
 
   explicit block_reader(FILE* in)
-      : in_(in), buffer_(std::make_unique_for_overwrite<unsigned char[]>(capacity)) {}
+      : in_(in),
+        buffer_(std::make_unique_for_overwrite<unsigned char[]>(capacity + readable_beyond)) {
+    std::memset(buffer_.get(), 0, readable_beyond);
+  }
 
   std::span<const unsigned char> pending() const { return {buffer_.get() + start_, end_ - start_}; }
   void consume(std::size_t count) { start_ += count; }
@@ -52,6 +58,7 @@ class block_reader {
     }
     const std::size_t count = std::fread(buffer_.get() + end_, 1, capacity - end_, in_);
     end_ += count;
+    std::memset(buffer_.get() + end_, 0, readable_beyond);
     return count > 0;
   }
 

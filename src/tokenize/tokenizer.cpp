@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "byte_io.h"
 #include "catalogue/catalogue.h"
@@ -83,13 +85,7 @@ class line_reader {
         }
       }
       const std::size_t limit = std::min(most, bytes.size());
-      // The first CR or LF: CR is looked for only up to the next LF.
-      const std::size_t lf = lfs_.find(bytes.first(limit), position_, scanned);
-      const void* cr = std::memchr(bytes.data() + scanned, '\r', lf - scanned);
-      const std::size_t end =
-          cr != nullptr
-              ? static_cast<std::size_t>(static_cast<const unsigned char*>(cr) - bytes.data())
-              : lf;
+      const std::size_t end = line_end(bytes.data(), scanned, limit);
       if (end < limit) {
         skip_lf_ = bytes[end] == '\r';
         return take(bytes, end, end + 1, true);
@@ -101,7 +97,7 @@ class line_reader {
         }
         return take(bytes, limit, limit, false);
       }
-      scanned = end;
+      scanned = limit;
       at_end_ = !input_.read_more();
     }
   }
@@ -121,9 +117,26 @@ class line_reader {
     position_ += count;
   }
 
+  // The offset of the first CR or LF among bytes[from, size), or size when there is none.
+  // Eight bytes at a time: a block reader's bytes may be read eight beyond its pending ones.
+  static std::size_t line_end(const unsigned char* bytes, std::size_t from, std::size_t size) {
+    constexpr uint64_t low_bits = 0x0101010101010101;
+    constexpr uint64_t high_bits = 0x8080808080808080;
+    // Marks the zero bytes of `word`: the lowest mark is exact, a borrow may mark bytes above.
+    const auto zero_bytes = [](uint64_t word) { return (word - low_bits) & ~word & high_bits; };
+    for (std::size_t at = from; at < size; at += 8) {
+      const uint64_t word = eight_bytes_at(bytes + at);
+      const uint64_t ends =
+          zero_bytes(word ^ (low_bits * '\n')) | zero_bytes(word ^ (low_bits * '\r'));
+      if (ends != 0) {
+        return std::min(at + static_cast<std::size_t>(std::countr_zero(ends) / 8), size);
+      }
+    }
+    return size;
+  }
+
   block_reader input_;
   std::size_t position_ = 0;  // in the input, of the first pending byte
-  byte_finder lfs_{'\n'};
   byte_finder zeros_{0};
   bool at_end_ = false;
   bool in_line_ = false;  // part of the current line has been handed out
@@ -147,12 +160,9 @@ constexpr std::size_t lookahead = keyword_matcher::bytes_read;
 // begins with them); the start of a string; or, for the zero after the text, a stop.
 enum class char_kind : uint8_t { plain, keyword, quote, stop };
 
-// The token codes after which the rest of a line, or of a DATA statement, is kept as
-// characters; 0 where the version has no such keyword.
-struct literal_codes {
-  int rem = 0;
-  int data = 0;
-};
+// What a token code leaves as characters after it: nothing, the rest of the line (REM), or
+// the rest of the statement (DATA).
+enum class literal_rest : uint8_t { none, rem, data };
 
 // How the lines of one text are tokenized: prepared once for the whole text.
 struct line_rules {
@@ -169,17 +179,20 @@ struct line_rules {
                                                                              : char_kind::plain;
     }
     if (!is_version(version)) return;
+    // The first REM and the first DATA; the matcher never returns a later one.
     const keyword_list keywords = version_table[static_cast<std::size_t>(version)].keywords;
+    bool rem = false;
+    bool data = false;
     for (std::size_t p = 0; p < keywords.size(); ++p) {
-      const int code = static_cast<int>(first_token + p);
-      if (keywords[p] == "REM" && codes.rem == 0) codes.rem = code;
-      if (keywords[p] == "DATA" && codes.data == 0) codes.data = code;
+      literal_rest& after = literal_after[first_token + p];
+      if (keywords[p] == "REM" && !std::exchange(rem, true)) after = literal_rest::rem;
+      if (keywords[p] == "DATA" && !std::exchange(data, true)) after = literal_rest::data;
     }
   }
 
   keyword_matcher matcher;
-  literal_codes codes;
   std::array<char_kind, 256> kinds{};
+  std::array<literal_rest, 256> literal_after{};  // by token code
 };
 
 // A line number as written: kept modulo 65536, as the machine stores it, and as far as a
@@ -192,18 +205,18 @@ class written_number {
 
   explicit written_number(bool negative) : negative_(negative) {}
 
-  // Reads the digits from `in` on, up to `end` or the first other character, and returns
-  // where they end.
-  char* read_digits(char* in, const char* end) {
+  // Reads the digits from `in` on up to the first other character (there is one: a text
+  // ends in a zero) and returns where they end.
+  char* read_digits(char* in) {
     if (significant_ == 0) {
-      while (in != end && *in == '0')
+      while (*in == '0')
         ++in;
     }
     // Unsigned arithmetic wraps modulo 2^64, a multiple of 65536: the value stays right
     // modulo 65536 however many digits there are, and exact up to named_digits of them.
     char* const first = in;
     uint64_t value = value_;
-    for (unsigned digit = 0; in != end && (digit = digit_value(*in)) <= 9; ++in)
+    for (unsigned digit = 0; (digit = digit_value(*in)) <= 9; ++in)
       value = value * 10 + digit;
     const auto count = static_cast<std::size_t>(in - first);
     if (significant_ < named_digits && significant_ + count > named_digits) {
@@ -299,15 +312,15 @@ class line_tokenizer {
 
  private:
   enum class stage { before_number, digits, before_text, text };
-  enum class literal_rest { none, rem, data };
 
   // Handles the held bytes as far as possible; unless the line ends, bytes whose meaning
   // depends on what follows stay held.
   void process(bool line_ends) {
     char* in = text_start() + kept_;
     char* const end = in + held_;
+    // The zero after the held bytes stops these loops.
     const auto skip_space = [&] {
-      while (in != end && is_space(*in))
+      while (is_space(*in))
         ++in;
     };
     if (stage_ == stage::before_number) {
@@ -323,7 +336,7 @@ class line_tokenizer {
       }
     }
     if (stage_ == stage::digits) {
-      in = number_->read_digits(in, end);
+      in = number_->read_digits(in);
       if (in == end && !line_ends) return hold(in, end);
       stage_ = stage::before_text;
     }
@@ -383,8 +396,7 @@ class line_tokenizer {
     // Locals: the compiler cannot know that writing characters leaves the rules alone.
     const char_kind* const kinds = rules_.kinds.data();
     const keyword_matcher matcher = rules_.matcher;
-    const int rem = rules_.codes.rem;
-    const int data = rules_.codes.data;
+    const literal_rest* const literal_after = rules_.literal_after.data();
     for (;;) {
       char_kind kind;
       while ((kind = kinds[static_cast<unsigned char>(*in)]) == char_kind::plain)
@@ -402,12 +414,13 @@ class line_tokenizer {
       }
       *out++ = static_cast<char>(code);
       in += length;
-      if (code == rem) {
-        literal_ = literal_rest::rem;
-        copy_to(end);
-      } else if (code == data) {
-        literal_ = literal_rest::data;
-        copy_data();
+      if (const literal_rest after = literal_after[code]; after != literal_rest::none) {
+        literal_ = after;
+        if (after == literal_rest::rem) {
+          copy_to(end);
+        } else {
+          copy_data();
+        }
       }
     }
     length_ += static_cast<std::size_t>(out - start);
@@ -446,6 +459,14 @@ bool looks_like_image(std::span<const unsigned char> bytes, uint16_t load_addres
   return holds(load_address) ||
          std::any_of(version_table.begin(), version_table.end(),
                      [&](const version_entry& row) { return holds(row.load_address); });
+}
+
+// Warns of a line number the machine cannot take: the number as written, or the number
+// given to a line without one. Kept out of line: it is seldom needed.
+[[gnu::noinline]] void warn_line_number(FILE* err, const std::optional<written_number>& written,
+                                        uint16_t line_number) {
+  const std::string named = written ? written->text() : std::to_string(line_number);
+  report(err, message::line_above_63999, named.c_str());
 }
 
 constexpr unsigned char byte_order_mark[] = {0xEF, 0xBB, 0xBF};
@@ -503,8 +524,10 @@ int tokenize_text(FILE* in, FILE* out, FILE* err, int version, uint16_t load_add
       result = -1;
       break;
     }
-    if (line_number > written_number::highest_enterable)
-      say(message::line_above_63999, std::to_string(line_number).c_str());
+    if (line_number > written_number::highest_enterable) {
+      output.flush();
+      warn_line_number(err, std::nullopt, line_number);
+    }
     if (previous && line_number <= *previous)
       say(message::line_out_of_order, line_number, *previous);
 
