@@ -524,9 +524,10 @@ int tokenize_text(FILE* in, FILE* out, FILE* err, int version, uint16_t load_add
       result = -1;
       break;
     }
-    if (line_number > written_number::highest_enterable) {
+    if (line.number() ? !line.number()->enterable()
+                      : line_number > written_number::highest_enterable) {
       output.flush();
-      warn_line_number(err, std::nullopt, line_number);
+      warn_line_number(err, line.number(), line_number);
     }
     if (previous && line_number <= *previous)
       say(message::line_out_of_order, line_number, *previous);
