@@ -276,6 +276,50 @@ TEST(decoder, when_both_readings_reach_the_end_marker_the_shorter_lead_wins) {
   EXPECT_EQ(d.err, "");
 }
 
+// A program occupies memory from its lead byte through the second byte of its end marker,
+// which must lie at or below $FFFF; the lines before are listed, and the image rejected.
+TEST(decoder, a_program_must_end_at_or_below_the_top_of_memory) {
+  const std::string past_top = "Image runs past the top of memory at $FFFF";
+  struct top_row {
+    const char* what;
+    std::string image;
+    unsigned load_address;
+    int result;
+    std::string out;
+    std::string err;
+  };
+  const top_row rows[] = {
+      {"end marker at $FFFE-$FFFF", image_of(0xFFF0, {{1, "AB"}, {2, "C"}}), 0xFFF0, 0,
+       "1 AB\r\n2 C\r\n", ""},
+      {"end marker at $FFFF-$10000", image_of(0xFFF0, {{1, "AB"}, {2, "CD"}}), 0xFFF0, -1,
+       "1 AB\r\n2 CD\r\n", past_top + " after line 2\r\n"},
+      {"line numbers are named as stored", image_of(0xFFF9, {{65535, ""}}), 0xFFF9, -1,
+       "65535 \r\n", past_top + " after line 65535\r\n"},
+      {"an empty program at $FFFD", bytes({0, 0, 0}), 0xFFFD, 0, "", ""},
+      {"an empty program at $FFFE", bytes({0, 0, 0}), 0xFFFE, -1, "",
+       past_top + " before its first line\r\n"},
+      {"an empty program at $FFFF", bytes({0, 0, 0, 0}), 0xFFFF, -1, "",
+       past_top + " before its first line\r\n"},
+      {"a link that would wrap round is outside its window",
+       bytes({0x00, 0xF8, 0xFF, 0x01, 0x00, 0x41, 0x42, 0x00, 0x03, 0x00, 0x02, 0x00, 0x43, 0x00,
+              0x00, 0x00}),
+       0xFFF0, -1, "1 AB\r\n", "invalid basic offset encountered $0003\r\n"},
+  };
+  for (const top_row& r : rows) {
+    const image_origin origin{.version = 0, .load_address = static_cast<uint16_t>(r.load_address)};
+    const decoded d = decode(r.image, origin);
+    EXPECT_EQ(d.result, r.result) << r.what;
+    EXPECT_EQ(d.out, r.out) << r.what;
+    EXPECT_EQ(d.err, r.err) << r.what;
+
+    const auto* data = reinterpret_cast<const unsigned char*>(r.image.data());
+    memory_output out, err;
+    EXPECT_EQ(decode_image({data, r.image.size()}, out.file(), err.file(), origin), r.result)
+        << r.what << " in memory";
+    EXPECT_EQ(out.bytes() + err.bytes(), r.out + r.err) << r.what << " in memory";
+  }
+}
+
 TEST(decoder, a_load_address_of_its_own) {
   const std::string at_3a90 = image_of(0x3A90, {{10, "\x97"}, {20, "\x80"}});
   const std::string at_327e = image_of(0x327E, {{10, "\x94"}});

@@ -278,13 +278,27 @@ TEST(tokenizer, lines_longer_than_a_piece) {
   EXPECT_EQ(t.err, "Line 20 is too long (5000 bytes tokenized, at most 250)\r\n");
 }
 
-// Records must end below $FFFF, where the end marker still fits.
+// A program, its end marker included, must lie at or below $FFFF.
 TEST(tokenizer, a_program_that_runs_past_the_top_of_memory_is_refused) {
-  check({"the last record fits exactly", "1 AB\r\n2 C", -1, 0xFFF0,
-         image_of(0xFFF0, {{1, "AB"}, {2, "C"}})});
-  check({"one byte more does not", "1 AB\r\n2 C\r\n3 D", -1, 0xFFF4,
-         bytes({0, 0xFC, 0xFF, 0x01, 0x00, 0x41, 0x42, 0x00, 0, 0}),
-         "Line 2 runs past the top of memory at $FFFF: give a lower load address with -l\r\n", -1});
+  const std::string end_marker_past_top =
+      "The program's end marker would lie past the top of memory at $FFFF\r\n";
+  const row rows[] = {
+      {"the last record fits exactly", "1 AB\r\n2 C", -1, 0xFFF0,
+       image_of(0xFFF0, {{1, "AB"}, {2, "C"}})},
+      {"one byte more does not", "1 AB\r\n2 C\r\n3 D", -1, 0xFFF4,
+       bytes({0, 0xFC, 0xFF, 0x01, 0x00, 0x41, 0x42, 0x00, 0, 0}),
+       "Line 2 runs past the top of memory at $FFFF: give a lower load address with -l\r\n", -1},
+      {"an empty program fits at $FFFD", "", 0, 0xFFFD, bytes({0, 0, 0})},
+      {"an empty program at $FFFE does not", "", 0, 0xFFFE, bytes({0, 0, 0}), end_marker_past_top,
+       -1},
+      {"nor at $FFFF", "", 0, 0xFFFF, bytes({0, 0, 0}), end_marker_past_top, -1},
+      {"lines without text make an empty program", "10\r\n20\r\n", 0, 0xFFFF, bytes({0, 0, 0}),
+       end_marker_past_top, -1},
+      {"a line refused there is the one message", "10 A", 0, 0xFFFE, bytes({0, 0, 0}),
+       "Line 10 runs past the top of memory at $FFFF: give a lower load address with -l\r\n", -1},
+  };
+  for (const row& r : rows)
+    check(r);
 }
 
 // Programs of every version, written as the machine lists them (keywords in full, names in

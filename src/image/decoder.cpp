@@ -50,6 +50,9 @@ static_assert([] {
   return true;
 }());
 
+// The highest address of the machine's memory: a program must end at or below it.
+constexpr unsigned top_of_memory = 0xFFFF;
+
 // Every byte's low bit, and every byte's high bit: for testing eight bytes at once.
 constexpr uint64_t low_bits = 0x0101010101010101;
 constexpr uint64_t high_bits = 0x8080808080808080;
@@ -83,7 +86,7 @@ unsigned char* write_decimal(unsigned char* out, unsigned value) {
 
 // The verdict on a complete line link, and the version and position counter to go on with.
 struct link_verdict {
-  enum kind_t : uint8_t { next_record, end_of_program, outside_window, no_row_fits } kind;
+  enum kind_t : uint8_t { next_record, end_of_program, past_top, outside_window, no_row_fits } kind;
   int version;
   uint16_t position;
 };
@@ -106,7 +109,11 @@ constexpr link_verdict check_link(unsigned link, uint16_t position, int version,
     }
     if (version == no_version) return {link_verdict::no_row_fits, version, position};
   }
-  if (link == image::end_link) return {link_verdict::end_of_program, version, position};
+  if (link == image::end_link) {
+    // The end marker lies at the position and the byte after it, below $10000.
+    return {position + 1u <= top_of_memory ? link_verdict::end_of_program : link_verdict::past_top,
+            version, position};
+  }
   if (!image::link_within_reach(link, position)) {
     return {link_verdict::outside_window, version, position};
   }
@@ -376,6 +383,11 @@ class reading {
       case link_verdict::end_of_program:
         state_ = state::complete;
         return {false, verdict.position};
+      case link_verdict::past_top:
+        listing_.note(out, last_line_ < 0 ? std::string(message::image_past_top_before_first_line)
+                                          : format_message(message::image_past_top,
+                                                           static_cast<unsigned>(last_line_)));
+        break;
       case link_verdict::outside_window:
         listing_.note(out, format_message(message::invalid_link, link));
         break;
@@ -464,8 +476,13 @@ class image_decoder {
   // returns the decoder's result.
   int finish(bool read_failed) {
     if (!first_) {
-      // Nothing but zero bytes: three of them are a lead byte and an end marker.
-      if (lead_bytes_ >= 3) return 0;
+      // Nothing but zero bytes: three of them are a lead byte and an end marker, which must
+      // lie below $10000 where the load address is known.
+      if (lead_bytes_ >= 3) {
+        if (version_ == no_version || base_ + 2 <= top_of_memory) return 0;
+        if (!read_failed) report(err_, message::image_past_top_before_first_line);
+        return -1;
+      }
       if (!read_failed) report(err_, message::image_empty);
       return -1;
     }

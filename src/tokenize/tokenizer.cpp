@@ -471,8 +471,10 @@ bool looks_like_image(std::span<const unsigned char> bytes, uint16_t load_addres
 
 constexpr unsigned char byte_order_mark[] = {0xEF, 0xBB, 0xBF};
 
-// The last address a record may link to: its end marker must still fit below $10000.
-constexpr unsigned highest_link = 0xFFFE;
+// The highest address of the machine's memory, and so the last a record may link to: its
+// end marker, at the link and the byte after it, must still lie at or below it.
+constexpr unsigned highest_address = 0xFFFF;
+constexpr unsigned highest_link = highest_address - 1;
 
 }  // namespace
 
@@ -537,6 +539,12 @@ int tokenize_text(FILE* in, FILE* out, FILE* err, int version, uint16_t load_add
     address = link;
     previous = line_number;
     line_number = static_cast<uint16_t>(line_number + 2);
+  }
+  if (!previous && result == 0 && load_address + 2u > highest_address) {
+    // No record: the end marker follows the lead byte, and must fit below $10000 too.
+    output.flush();
+    report(err, message::program_past_top);
+    result = -1;
   }
   output.put(image::low_byte(image::end_link));
   output.put(image::high_byte(image::end_link));

@@ -30,8 +30,10 @@ namespace brenvik {
 //
 // Returns 0, or -1 when a line cannot be stored: its tokenized text exceeds the 250 bytes a
 // record holds, or its record would run past address $FFFF. That line is reported, the image
-// is ended after the records written so far, and the rest of the input is not read. Read
-// errors end the input and are left on the stream's error flag.
+// is ended after the records written so far, and the rest of the input is not read. A
+// program without records is refused the same way (lead byte and end marker are written)
+// where its end marker would lie past $FFFF: a load address of $FFFE or $FFFF. Read errors
+// end the input and are left on the stream's error flag.
 int tokenize_text(FILE* in, FILE* out, FILE* err, int version, uint16_t load_address,
                   const char* input_name = "standard input");
 
