@@ -118,18 +118,19 @@ class line_reader {
   }
 
   // The offset of the first CR or LF among bytes[from, size), or size when there is none.
-  // Eight bytes at a time: a block reader's bytes may be read eight beyond its pending ones.
+  // Eight bytes at a time (a block reader's bytes may be read eight beyond its pending
+  // ones): a word is marked at every byte below 0E, and only marked bytes are looked at.
   static std::size_t line_end(const unsigned char* bytes, std::size_t from, std::size_t size) {
     constexpr uint64_t low_bits = 0x0101010101010101;
     constexpr uint64_t high_bits = 0x8080808080808080;
-    // Marks the zero bytes of `word`: the lowest mark is exact, a borrow may mark bytes above.
-    const auto zero_bytes = [](uint64_t word) { return (word - low_bits) & ~word & high_bits; };
     for (std::size_t at = from; at < size; at += 8) {
       const uint64_t word = eight_bytes_at(bytes + at);
-      const uint64_t ends =
-          zero_bytes(word ^ (low_bits * '\n')) | zero_bytes(word ^ (low_bits * '\r'));
-      if (ends != 0) {
-        return std::min(at + static_cast<std::size_t>(std::countr_zero(ends) / 8), size);
+      // Every byte below 0E is marked; a borrow may mark a byte above a marked one too.
+      for (uint64_t marks = (word - low_bits * 0x0E) & ~word & high_bits; marks != 0;
+           marks &= marks - 1) {
+        const std::size_t marked = at + static_cast<std::size_t>(std::countr_zero(marks) / 8);
+        if (marked >= size) return size;
+        if (bytes[marked] == '\n' || bytes[marked] == '\r') return marked;
       }
     }
     return size;
@@ -237,7 +238,8 @@ class written_number {
 
   // Whether the number lies within 0 to 63999, the numbers the machine takes.
   bool enterable() const {
-    return significant_ == 0 || (!negative_ && significant_ <= 5 && value_ <= highest_enterable);
+    // Up to five digits the value is exact; zero, however written, is the only negative.
+    return significant_ <= 5 && value_ <= (negative_ ? 0 : highest_enterable);
   }
 
   std::string text() const {
