@@ -219,6 +219,8 @@ class reading {
     const padded_list* keywords = keywords_;
     const unsigned char* next = bytes.data();
     const unsigned char* end = next + bytes.size();
+    // Eight bytes can be read from any position before this one.
+    const unsigned char* const word_limit = bytes.size() >= 8 ? end - 7 : next;
     while (next != end) {
       if (current == phase::text) {
         // Text, the bulk of an image, is read in runs: up to the byte after which the
@@ -232,23 +234,22 @@ class reading {
           // Eight characters at a time where the input has eight more bytes: all eight are
           // copied, and the cursors move past the characters before the first token code,
           // zero byte or end of the run.
-          if (end - next >= 8) {
+          if (next < word_limit) {
             const uint64_t word = eight_bytes_at(next);
             std::memcpy(out, next, 8);
             // The lowest marked byte is the first code or zero (a zero's borrow can only
-            // mark bytes above it).
-            uint64_t stops = (word | (word - low_bits)) & high_bits;
+            // mark bytes above it); with none marked, all eight are characters.
+            const auto characters = static_cast<std::size_t>(
+                std::countr_zero((word | (word - low_bits)) & high_bits) / 8);
             const auto left = static_cast<std::size_t>(run_end - next);
-            if (left < 8) stops |= uint64_t{0x80} << (8 * left);
-            if (stops == 0) {
-              out += 8;
-              next += 8;
-              continue;
+            if (characters >= left) {
+              out += left;
+              next = run_end;
+              break;
             }
-            const auto characters = static_cast<std::size_t>(std::countr_zero(stops) / 8);
             out += characters;
             next += characters;
-            if (next == run_end) break;
+            if (characters == 8) continue;
           } else if (*next - 1u < first_token - 1u) {  // a character, 01-7F
             *out++ = *next++;
             continue;
