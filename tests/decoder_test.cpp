@@ -200,6 +200,10 @@ TEST(decoder, reset_test_uses_the_link_read_so_far) {
   check({"first link $3B02 detected", image, -1, -1, "",
          "Can't detect the BASIC version from line link $0A3B, use -w<version>\r\n"});
 
+  // Without a lead byte the position starts at $FFFF and wraps to 0 after the first byte.
+  check({"no lead byte, first link's low byte 01", bytes({0x01, 0x03, 0x0A, 0x0F, 0x04, 0x00}), -1,
+         -1, "", "Can't detect the BASIC version from line link $0A03, use -w<version>\r\n"});
+
   const std::string longest(249, 'B');
   const std::string top = image_of(0x300, {{10, longest}});
   ASSERT_EQ(top.substr(1, 2), bytes({0xFF, 0x03}));

@@ -283,9 +283,11 @@ class reading {
       }
 
       // A whole record head at once, where the reset test cannot restart the record inside
-      // it: after the link's low byte only a position below $FF can reach that byte's value,
-      // and a link that passes its check lies at least five bytes on.
-      if (current == phase::link_low && end - next >= 4 && position + 2u > 0xFFu) {
+      // it: after the link's low byte only a position (as it stands then, wrapped to 16
+      // bits) below $FF can reach that byte's value, and a link that passes its check lies
+      // at least five bytes on.
+      if (current == phase::link_low && end - next >= 4 &&
+          static_cast<uint16_t>(position + 1) + 1u > 0xFFu) {
         link = image::word_at(next);
         position = static_cast<uint16_t>(position + 1);
         // The usual case, a version and a link to the next record, without a call.
