@@ -277,10 +277,9 @@ class line_tokenizer {
   // Takes the next piece of the line (at most room() bytes), dropping its zero bytes.
   void add(const line_part& part) {
     const auto bytes = part.bytes;
-    if (only_controls_) {
-      only_controls_ =
-          std::all_of(bytes.begin(), bytes.end(), [](unsigned char b) { return b <= ' '; });
-    }
+    // Usually settled by the first byte, a line number's digit.
+    for (auto b = bytes.begin(); only_controls_ && b != bytes.end(); ++b)
+      only_controls_ = *b <= ' ';
     char* const held = text_start() + kept_ + held_;
     if (!part.has_zero) {
       std::memcpy(held, bytes.data(), bytes.size());
