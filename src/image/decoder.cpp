@@ -285,9 +285,10 @@ class reading {
       // A whole record head at once, where the reset test cannot restart the record inside
       // it: after the link's low byte only a position (as it stands then, wrapped to 16
       // bits) below $FF can reach that byte's value, and a link that passes its check lies
-      // at least five bytes on.
+      // at least five bytes on. (At $FFFE the position after the low byte is $FFFF, out of
+      // reach too, but the test below leaves that one head to the byte-wise path.)
       if (current == phase::link_low && end - next >= 4 &&
-          static_cast<uint16_t>(position + 1) + 1u > 0xFFu) {
+          static_cast<uint16_t>(position + 2) > 0xFFu) {
         link = image::word_at(next);
         position = static_cast<uint16_t>(position + 1);
         // The usual case, a version and a link to the next record, without a call.
