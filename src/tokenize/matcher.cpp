@@ -54,7 +54,8 @@ constexpr candidate_index build_index() {
       uint8_t& group = index.group_of[r][static_cast<unsigned char>(keyword[0])];
       if (group == 0) group = static_cast<uint8_t>(++groups);
     }
-    // Candidates ordered by group, then second key, then token code: a counting sort.
+    // Candidates ordered by group, then second key, then token code: a counting sort, the
+    // lists' ends counting up from their beginnings as candidates are placed.
     const auto list_of = [&](std::string_view keyword) -> keyword_list_span& {
       const std::size_t group = index.group_of[r][static_cast<unsigned char>(keyword[0])];
       const unsigned key =
@@ -62,20 +63,20 @@ constexpr candidate_index build_index() {
       return index.lists[r][group][key];
     };
     for (std::string_view keyword : keywords)
-      if (!keyword.empty()) ++list_of(keyword).count;
+      if (!keyword.empty()) ++list_of(keyword).end;
     std::size_t placed = 0;
     for (std::size_t g = 1; g <= groups; ++g) {
       for (keyword_list_span& list : index.lists[r][g]) {
-        list.begin = static_cast<uint8_t>(placed);
-        placed += list.count;
-        list.count = 0;
+        const std::size_t count = list.end;
+        list.begin = list.end = static_cast<uint8_t>(placed);
+        placed += count;
       }
     }
     for (std::size_t p = 0; p < keywords.size(); ++p) {
       const std::string_view keyword = keywords[p];
       if (keyword.empty()) continue;
       keyword_list_span& list = list_of(keyword);
-      candidate& k = index.keywords[r][list.begin + list.count++];
+      candidate& k = index.keywords[r][list.end++];
       for (std::size_t i = keyword.size(); i > 0; --i) {
         k.word = k.word << 8 | static_cast<unsigned char>(keyword[i - 1]);
         k.mask = k.mask << 8 | 0xFF;

@@ -51,19 +51,19 @@ class keyword_matcher {
   // second key), each list in token-code order: trying the one list that the text's first
   // two characters name gives the same result as trying every keyword in order. A
   // one-character keyword is alone in its group and stands in every list of the group.
-  struct candidate {
-    uint64_t word = 0;  // the characters, little-endian, the first in the lowest byte
-    uint64_t mask = 0;  // 0xFF for each character
+  struct alignas(32) candidate {  // a power of two in size: indexing is a shift
+    uint64_t word = 0;            // the characters, little-endian, the first in the lowest byte
+    uint64_t mask = 0;            // 0xFF for each character
     uint8_t length = 0;
     uint8_t code = 0;
   };
   struct list {
-    uint8_t begin = 0;  // index of its first candidate among the row's
-    uint8_t count = 0;
+    uint8_t begin = 0;  // indexes of its first candidate and of the one after its last,
+    uint8_t end = 0;    // among the row's
   };
-  static constexpr std::size_t second_keys = 128;
-  // A second character without its case bit 0x20, in seven bits.
-  static constexpr unsigned second_key(unsigned c) { return (c & 0x1F) | (c & 0xC0) >> 1; }
+  static constexpr std::size_t second_keys = 256;
+  // A second character without its case bit 0x20.
+  static constexpr unsigned second_key(unsigned c) { return c & 0xDF; }
 
  private:
   const std::array<uint8_t, 256>* groups_;      // per first character, its group; 0 for none
@@ -77,9 +77,9 @@ class keyword_matcher {
 inline keyword_matcher::found keyword_matcher::match(const char* text) const {
   constexpr uint64_t case_pair = 0x20;
   const uint64_t word = eight_bytes_at(text);
-  const list l = lists_[(*groups_)[word & 0xFF]][second_key(word >> 8 & 0xFF)];
-  const candidate* const first = candidates_ + l.begin;
-  for (const candidate* k = first; k != first + l.count; ++k) {
+  const list l = lists_[(*groups_)[word & 0xFF]][second_key(static_cast<unsigned>(word >> 8))];
+  const candidate* const end = candidates_ + l.end;
+  for (const candidate* k = candidates_ + l.begin; k != end; ++k) {
     const uint64_t differ = (word ^ k->word) & k->mask;
     if (differ == 0) return {k->code, k->length};
     // The first character agrees, so the first difference lies at byte 1 or later.
