@@ -30,8 +30,8 @@ inline uint64_t eight_bytes_at(const void* bytes) {
 
 // Reads a stream in blocks into a buffer of fixed size. The bytes read but not yet consumed
 // stay available, so a caller can look ahead as far as the buffer reaches. The eight bytes
-// after the pending ones may be read too (they hold whatever was there), so that a scanner
-// can test eight bytes at a time up to the end.
+// after the pending ones may be read too (zero bytes, or bytes read before; never memory
+// left unset), so that a scanner can test eight bytes at a time up to the end.
 class block_reader {
  public:
   static constexpr std::size_t capacity = std::size_t{64} << 10;

@@ -296,11 +296,14 @@ class reading {
                                   image::link_within_reach(link, position);
         if (plain_record) {
           passed_first_link_ = true;
-        } else if (const link_taken taken = take_link(link, position, out);
-                   position = taken.position, !taken.goes_on) {
-          end = next + 2;
-          next = end;
-          break;
+        } else {
+          const link_taken taken = take_link(link, position, out);
+          position = taken.position;
+          if (!taken.goes_on) {
+            end = next + 2;  // the reading ends with the link's high byte
+            next = end;
+            break;
+          }
         }
         keywords = keywords_;
         line = image::word_at(next + 2);
