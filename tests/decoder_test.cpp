@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "images.h"
@@ -278,6 +279,53 @@ TEST(decoder, when_both_readings_reach_the_end_marker_the_shorter_lead_wins) {
   EXPECT_EQ(d.result, 0);
   EXPECT_EQ(d.out, "3 \x04\n\n" + std::string(0xFF - 8, 'A') + "\r\n20 END\r\n");
   EXPECT_EQ(d.err, "");
+}
+
+// A large image is read in pieces, and text eight bytes at a time: a token code, a zero
+// byte, a record's end or a missing terminator at every offset, and record heads cut
+// between pieces, list alike.
+TEST(decoder, a_large_image_lists_whatever_falls_where) {
+  std::vector<testing::record> records;
+  std::vector<std::string> listed;
+  for (unsigned i = 0; i < 2400; ++i) {
+    const std::string before(i % 23, static_cast<char>('A' + i % 26));
+    const std::string after(i % 11, '7');
+    const auto code = static_cast<int>(0x80 + i % 68);
+    std::string text = before;
+    text += static_cast<char>(code);
+    text += after;
+    std::string line = before;
+    line += keyword_text(0, code - 0x80);
+    line += after;
+    if (i % 97 == 0) {  // a zero inside the line, listed as a space
+      text += std::string(1, '\0') + "Z";
+      line += " Z";
+    }
+    records.push_back({i, text});
+    listed.push_back(std::to_string(i) + " " + line);
+  }
+  std::string image = image_of(0x300, records);
+  ASSERT_GT(image.size(), 2 * 16384u);
+  ASSERT_LT(0x300 + image.size(), 0x10000u);
+  // Some terminators give way to a character: the next record follows on the same line.
+  std::string expected;
+  std::string expected_err;
+  std::size_t at = 1;  // of the record in the image
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const std::size_t terminator = at + 4 + records[i].text.size();
+    const bool missing = i % 13 == 5 && i + 1 < records.size();
+    if (missing) image[terminator] = 'Q';
+    const std::size_t zero = records[i].text.find('\0');
+    if (zero != std::string::npos) {
+      expected_err += null_at(static_cast<int>(i), static_cast<int>(0x300 + at + 4 + zero - 1));
+    }
+    expected += listed[i] + (missing ? "Q" : "\r\n");
+    at = terminator + 1;
+  }
+  const decoded d = decode(image, 0);
+  EXPECT_EQ(d.result, 0);
+  EXPECT_TRUE(d.out == expected) << "the listing differs";
+  EXPECT_EQ(d.err, expected_err);
 }
 
 // A program occupies memory from its lead byte through the second byte of its end marker,

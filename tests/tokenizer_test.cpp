@@ -278,6 +278,38 @@ TEST(tokenizer, lines_longer_than_a_piece) {
   EXPECT_EQ(t.err, "Line 20 is too long (5000 bytes tokenized, at most 250)\r\n");
 }
 
+// The input is read in blocks of 64 KB: lines run across them, and a CR LF split between
+// two blocks is one line end.
+TEST(tokenizer, lines_across_the_blocks_the_input_is_read_in) {
+  const std::string ends[] = {"\r\n", "\n", "\r"};
+  std::string text;
+  std::vector<testing::record> records;
+  const auto add = [&](unsigned number, std::size_t padding, const std::string& end) {
+    std::string content(1, 'A');
+    content += std::to_string(number % 7);
+    text.append(padding, ' ');
+    text += std::to_string(number);
+    text += ' ';
+    text += content;
+    text += end;
+    records.push_back({number, content});
+  };
+  unsigned number = 0;
+  while (text.size() + 400 < 65535) {
+    add(number, number % 300, ends[number % 3]);
+    ++number;
+  }
+  // The CR of this line is the first block's last byte, its LF the second block's first.
+  const std::size_t head = std::to_string(number).size() + 3;
+  add(number++, 65535 - text.size() - head, "\r\n");
+  ASSERT_EQ(text.substr(65535, 2), "\r\n");
+  while (text.size() < 200000) {
+    add(number, number % 300, ends[number % 3]);
+    ++number;
+  }
+  check({"lines across blocks", text, -1, 0x300, image_of(0x300, records)});
+}
+
 // A program, its end marker included, must lie at or below $FFFF.
 TEST(tokenizer, a_program_that_runs_past_the_top_of_memory_is_refused) {
   const std::string end_marker_past_top =
