@@ -104,14 +104,21 @@ inline constexpr char unexpected_null[] =
     "\r\nUnexpected NULL encountered in line %d (offset %d)\r\n";
 inline constexpr char image_truncated[] = "Image ends without its end marker after line %d\r\n";
 inline constexpr char image_empty[] = "Image ends before its first line\r\n";
+inline constexpr char image_past_top[] =
+    "Image runs past the top of memory at $FFFF after line %u\r\n";
+inline constexpr char image_past_top_before_first_line[] =
+    "Image runs past the top of memory at $FFFF before its first line\r\n";
 
 // Line tokenizer; line numbers are printed as stored, 0-65535.
 inline constexpr char line_too_long[] =
     "Line %d is too long (%zu bytes tokenized, at most 250)\r\n";
 inline constexpr char line_past_top[] =
     "Line %u runs past the top of memory at $FFFF: give a lower load address with -l\r\n";
+inline constexpr char program_past_top[] =
+    "The program's end marker would lie past the top of memory at $FFFF\r\n";
+// The line number as written (see tokenizer.h), or as numbered on.
 inline constexpr char line_above_63999[] =
-    "Line %u: line numbers above 63999 cannot be entered on the machine\r\n";
+    "Line %s: line numbers above 63999 cannot be entered on the machine\r\n";
 inline constexpr char line_out_of_order[] =
     "Line %u follows line %u: the machine keeps lines in ascending order\r\n";
 inline constexpr char lines_numbered_on[] =
