@@ -500,3 +500,29 @@ TEST_F(conversion_run_e2e, hints_for_the_wrong_kind_of_file) {
 
 }  // namespace
 }  // namespace brenvik
+
+namespace brenvik {
+namespace {
+
+// Replacing an output by the same bytes leaves the file where it is (no flush for the file
+// system), but with a time of change as a rewrite gives it; other bytes replace it.
+TEST_F(conversion_run_e2e, an_output_replaced_by_the_same_bytes_stays) {
+  ASSERT_EQ(run({"-w0", "-o", "out.bas", "a.tok"}).status, 0);
+  struct stat before {};
+  ASSERT_EQ(stat((dir / "out.bas").c_str(), &before), 0);
+  const timespec long_ago[] = {{.tv_sec = 1000, .tv_nsec = 0}, {.tv_sec = 1000, .tv_nsec = 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, (dir / "out.bas").c_str(), long_ago, 0), 0);
+  ASSERT_EQ(run({"-w0", "-f", "-o", "out.bas", "a.tok"}).status, 0);
+  struct stat same {};
+  ASSERT_EQ(stat((dir / "out.bas").c_str(), &same), 0);
+  EXPECT_EQ(same.st_ino, before.st_ino);
+  EXPECT_GT(same.st_mtime, 1000);
+  ASSERT_EQ(run({"-w0", "-f", "-o", "out.bas", "b.tok"}).status, 0);
+  struct stat other {};
+  ASSERT_EQ(stat((dir / "out.bas").c_str(), &other), 0);
+  EXPECT_NE(other.st_ino, before.st_ino);
+  EXPECT_EQ(file("out.bas"), "20 PRINT 1\r\n30 END\r\n");
+}
+
+}  // namespace
+}  // namespace brenvik
