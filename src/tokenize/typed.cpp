@@ -474,12 +474,69 @@ class line_buffer {
  public:
   explicit line_buffer(bool disk_basic)
       : actions_(actions_by_basic[disk_basic ? 1 : 0]),
-        plain_(plain_by_basic[disk_basic ? 1 : 0]) {}
+        plain_(plain_by_basic[disk_basic ? 1 : 0]),
+        also_acting_(disk_basic ? '[' : '@') {}
 
-  // Types `bytes`, handing every line that ends to `machine`.
+  // Types `bytes`, handing every line that ends to `machine`. The eight bytes after them
+  // must be readable.
   void type(std::span<const unsigned char> bytes, machine& into) {
     const unsigned char* next = bytes.data();
     const unsigned char* const stop = next + bytes.size();
+    while (next != stop) {
+      // Most lines are typed without a key that acts, up to their end, and fit: the machine
+      // takes them as they stand in the input, with their line end after them.
+      if (length_ == 0 && !cut_) {
+        const unsigned char* const limit = static_cast<std::size_t>(stop - next) > line_buffer_size
+                                               ? next + line_buffer_size + 1
+                                               : stop;
+        const unsigned char* const acting = first_acting(next, limit);
+        if (acting != limit && actions_[*acting] == key::end_line) {
+          if (acting != next) {  // an empty line is ignored
+            into.take(reinterpret_cast<const char*>(next), reinterpret_cast<const char*>(acting),
+                      false);
+          }
+          next = acting + 1;
+          continue;
+        }
+      }
+      next = type_keys(next, stop, into);
+    }
+  }
+
+  // Ends the line typed so far, as Return does.
+  void end(machine& into) {
+    line_[length_] = '\0';
+    into.take(line_.data(), line_.data() + length_, cut_);
+    length_ = 0;
+    cut_ = false;
+  }
+
+ private:
+  // The first byte from `from` on, before `limit`, that is not stored as it is (a key that
+  // acts, one that is ignored, or 80-FF), or `limit`. Eight bytes at a time: a byte's high
+  // bit marks it, computed without carries between the bytes of the word.
+  const unsigned char* first_acting(const unsigned char* from, const unsigned char* limit) const {
+    constexpr uint64_t ones = 0x0101010101010101;
+    constexpr uint64_t high_bits = ones * 0x80;
+    constexpr uint64_t low_bits = ones * seven_bits;
+    const auto equal = [](uint64_t low, unsigned char c) {
+      return ~((low ^ (ones * c)) + low_bits);
+    };
+    for (const unsigned char* at = from; at < limit; at += 8) {
+      const uint64_t word = eight_bytes_at(at);
+      const uint64_t low = word & low_bits;
+      const uint64_t marks = (word | ~(low + ones * (0x80 - ' ')) | (low + ones * (0x80 - '}')) |
+                              equal(low, '@') | equal(low, '_') | equal(low, also_acting_)) &
+                             high_bits;
+      if (marks != 0) return std::min(at + std::countr_zero(marks) / 8, limit);
+    }
+    return limit;
+  }
+
+  // Types the bytes from `next` on a key at a time, up to and including the end of the line;
+  // returns where it stopped.
+  const unsigned char* type_keys(const unsigned char* next, const unsigned char* const stop,
+                                 machine& into) {
     while (next != stop) {
       // A run of bytes stored as they are: copied as far as the line has room.
       const unsigned char* const run = next;
@@ -505,7 +562,7 @@ class line_buffer {
           break;
         case key::end_line:
           end(into);
-          break;
+          return next;
         case key::cancel:
           length_ = 0;
           cut_ = false;
@@ -519,19 +576,12 @@ class line_buffer {
           break;
       }
     }
+    return next;
   }
 
-  // Ends the line typed so far, as Return does.
-  void end(machine& into) {
-    line_[length_] = '\0';
-    into.take(line_.data(), line_.data() + length_, cut_);
-    length_ = 0;
-    cut_ = false;
-  }
-
- private:
   const std::array<key, 256>& actions_;
   const std::array<bool, 256>& plain_;
+  const unsigned char also_acting_;  // [ on the disk BASICs, which ignore it; else @ again
   std::array<char, line_buffer_size + 1 + sizeof(uint64_t)> line_{};
   std::size_t length_ = 0;
   bool cut_ = false;
