@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "byte_io.h"
 #include "image/decoder.h"
 #include "images.h"
 #include "memory_streams.h"
@@ -148,6 +149,13 @@ TEST(typed, the_program_the_machine_holds) {
       {"function names apart",
        "50 PRINT TAB (5);SPC (2);STR $(1);CHR $(65)",
        {{50, "\x97 \2345);\2372);\xBD(1);\xC0(65)"}}},
+      {"a keyword does not reach over a line end",
+       "10 PRIN\rT\r20 GOT\nO 5\r30 PR \rINT",
+       {{10, "PRIN"}, {20, "GOT"}, {30, "PR "}},
+       summary("3 lines without a number not stored")},
+      {"nor into what an edited line held before",
+       "10 PRINT\t\r20 PR\t",
+       {{10, "\x97"}, {20, "PR"}}},
       {"upper case only",
        "10 print\r20 Pr\r30 Ta(5)\r40 REm PRINT",
        {{10, "print"}, {20, "Pr"}, {30, "Ta(5)"}, {40, "REm \x97"}}},
@@ -166,6 +174,98 @@ TEST(typed, the_program_the_machine_holds) {
     EXPECT_EQ(t.result, 0) << r.what;
     EXPECT_EQ(t.image, image_of(load_address, r.records)) << r.what;
     EXPECT_EQ(t.err, r.err) << r.what;
+  }
+}
+
+// Every key that is not stored as it is, at every place of a line, and so at every place
+// of the eight bytes the input is scanned in: the line around it is taken the same.
+TEST(typed, a_key_anywhere_in_a_line) {
+  enum class effect { ignored, stored, cancels, takes_back };
+  struct key_row {
+    const char* what;
+    std::string key;
+    effect does;
+    int version = 0;
+  };
+  const key_row rows[] = {
+      {"NUL", std::string(1, '\0'), effect::ignored},
+      {"TAB", "\t", effect::ignored},
+      {"ESC", "\x1B", effect::ignored},
+      {"8A", "\x8A", effect::ignored},
+      {"}", "}", effect::ignored},
+      {"DEL", "\x7F", effect::ignored},
+      {"FE", "\xFE", effect::ignored},
+      {"BEL", "\a", effect::stored},
+      {"87", "\x87", effect::stored},
+      {"D8", "\xD8", effect::stored},
+      {"{", "{", effect::stored},
+      {"[ on the ROM BASIC", "[", effect::stored},
+      {"[ on a disk BASIC", "[", effect::ignored, 3},
+      {"DB on a disk BASIC", "\xDB", effect::ignored, 1},
+      {"@", "@", effect::cancels},
+      {"C0", "\xC0", effect::cancels},
+      {"_", "_", effect::takes_back},
+      {"DF", "\xDF", effect::takes_back, 4},
+  };
+  for (const key_row& r : rows) {
+    const unsigned load_address = version_table[static_cast<std::size_t>(r.version)].load_address;
+    for (std::size_t before = 0; before <= 64; ++before) {  // the line holds 71 at most
+      const std::string xs(before, 'X');
+      std::vector<testing::record> records;
+      std::string err;
+      if (r.does == effect::ignored) records.push_back({10, xs + "YYY"});
+      if (r.does == effect::stored)
+        records.push_back({10, xs + static_cast<char>(r.key[0] & 0x7F) + "YYY"});
+      if (r.does == effect::cancels) err = direct;  // YYY alone
+      if (r.does == effect::takes_back)
+        records.push_back({10, before == 0 ? "YYY" : xs.substr(1) + "YYY"});
+      records.push_back({20, "Z"});
+      const typed t = type("10 " + xs + r.key + "YYY\r20 Z", r.version, load_address);
+      EXPECT_EQ(t.image, image_of(load_address, records)) << r.what << " after " << before;
+      EXPECT_EQ(t.err, err) << r.what << " after " << before;
+    }
+  }
+}
+
+// Lines of 66 to 71 characters after the number, however they end: 68 of them are kept.
+TEST(typed, lines_at_the_limit) {
+  const std::pair<const char*, std::string> ends[] = {
+      {"LF", "\n"}, {"CR", "\r"}, {"CR LF", "\r\n"}, {"8D", "\x8D"}, {"the end of input", ""}};
+  for (const auto& [what, end] : ends) {
+    for (std::size_t length = 66; length <= 71; ++length) {
+      const std::string xs(length, 'X');
+      std::string text = "10 " + xs;
+      text += end;
+      std::vector<testing::record> records = {{10, xs.substr(0, 68)}};
+      if (!end.empty()) {
+        text += "20 Y";
+        records.push_back({20, "Y"});
+      }
+      const typed t = type(text);
+      EXPECT_EQ(t.image, image_of(0x300, records)) << length << " ended by " << what;
+      EXPECT_EQ(t.err, length > 68 ? cut : "") << length << " ended by " << what;
+    }
+  }
+}
+
+// The input is read in blocks: a line across two of them, at every place of the line, is
+// typed like any other.
+TEST(typed, lines_across_input_blocks) {
+  constexpr std::size_t width = 32;  // "1000", 22 spaces, "Q1000", LF
+  for (std::size_t shift = 0; shift < width; ++shift) {
+    std::string text = std::string(shift, ' ') + "\n";
+    std::vector<testing::record> records;
+    for (unsigned line = 1000; text.size() < block_reader::capacity + width; ++line) {
+      const std::string digits = std::to_string(line);
+      text += digits;
+      text.append(22, ' ');
+      text += "Q" + digits;
+      text += '\n';
+      records.push_back({line, "Q" + digits});
+    }
+    const typed t = type(text);
+    EXPECT_EQ(t.image, image_of(0x300, records)) << shift;
+    EXPECT_EQ(t.err, "") << shift;
   }
 }
 

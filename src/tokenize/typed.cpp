@@ -60,25 +60,50 @@ constexpr std::array<std::array<key, 256>, 2> actions_by_basic = {key_actions(fa
                                                                   key_actions(true)};
 
 // How the cruncher takes a character: as it is, as the start of a string, as PRINT, or as
-// the possible start of a keyword.
-enum class kind : unsigned char { copy, quote, question, keyword };
+// the possible start of a keyword; a byte that never stands in a line, such as the zero or
+// the line end after its text, as the end.
+enum class kind : unsigned char { copy, quote, question, keyword, end };
 
-// A row's keywords, grouped by first character, each group in token-code order: only the
-// group of the character at hand can match, so trying it alone is trying the whole list in
-// order. Keywords are 7-bit text.
+// The candidates per row: one per keyword.
+constexpr std::size_t most_keywords = 128;
+
+// Groups per row: the most first characters a row's keywords have, plus the empty group 0.
+constexpr std::size_t most_groups = [] {
+  std::size_t most = 0;
+  for (std::size_t row = first_typed_version; row <= last_typed_version; ++row) {
+    std::array<bool, 256> seen{};
+    std::size_t count = 0;
+    for (std::string_view keyword : version_table[row].keywords) {
+      const auto first = static_cast<unsigned char>(keyword[0]);
+      if (!seen[first]) ++count;
+      seen[first] = true;
+    }
+    most = std::max(most, count);
+  }
+  return most + 1;
+}();
+
+// A row's keywords, prepared for the cruncher. A keyword can only match where the text
+// starts with its first character and, spaces aside, goes on with its second. So the
+// keywords are grouped by first character and, within a group, listed by second character,
+// each list in token-code order: trying the one list that the text's first two characters
+// name is trying the whole table in order. A keyword of one character is alone in its group
+// and stands in every list of it.
 struct keyword_index {
   struct candidate {
-    std::string_view keyword;
-    unsigned char code = 0;
+    uint64_t word = 0;  // the characters, little-endian, the first in the lowest byte
+    uint64_t mask = 0;  // 0xFF for each character
+    uint8_t length = 0;
+    uint8_t code = 0;
   };
-  // The group of character c: groups[start[c]] .. groups[start[c + 1]].
-  std::array<unsigned char, 129> start{};
-  std::array<candidate, 128> groups{};
-  // The characters that follow the first in the keywords of each group, a bit each; every
-  // character, for a group that holds a keyword of one character. A keyword can only match
-  // where the next character but spaces is one of them.
-  std::array<std::array<uint64_t, 2>, 128> seconds{};
-  std::array<kind, 128> kinds{};
+  struct list {
+    uint8_t begin = 0;  // indexes of its first candidate and of the one after its last
+    uint8_t end = 0;
+  };
+  std::array<kind, 256> kinds{};
+  std::array<uint8_t, 256> group{};  // per first character; 0 where no keyword begins
+  std::array<std::array<list, 128>, most_groups> lists{};  // per group, per second character
+  std::array<candidate, most_keywords> candidates{};
   unsigned char rem = 0;
   unsigned char data = 0;
   unsigned char print = 0;
@@ -88,29 +113,52 @@ struct keyword_index {
 constexpr keyword_index index_row(std::size_t row) {
   keyword_index index;
   const keyword_list keywords = version_table[row].keywords;
-  std::array<unsigned, 129> counts{};
-  for (std::string_view keyword : keywords)
-    ++counts[static_cast<unsigned char>(keyword[0]) + 1u];
-  for (std::size_t c = 0; c < 128; ++c)
-    counts[c + 1] += counts[c];
-  for (std::size_t c = 0; c < 129; ++c)
-    index.start[c] = static_cast<unsigned char>(counts[c]);
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    const bool in_no_line = (byte < ' ' && byte != bel) || byte > seven_bits;
+    index.kinds[byte] = in_no_line ? kind::end : kind::copy;
+  }
   index.kinds['"'] = kind::quote;
   index.kinds['?'] = kind::question;
-  for (std::size_t p = 0; p < keywords.size(); ++p) {
-    const auto code = static_cast<unsigned char>(first_token + p);
-    const auto first = static_cast<unsigned char>(keywords[p][0]);
-    index.groups[counts[first]++] = {keywords[p], code};
+  std::size_t groups = 0;
+  for (std::string_view keyword : keywords) {
+    const auto first = static_cast<unsigned char>(keyword[0]);
+    if (index.group[first] == 0) index.group[first] = static_cast<uint8_t>(++groups);
     index.kinds[first] = kind::keyword;
-    auto& seconds = index.seconds[first];
-    if (keywords[p].size() == 1) {
-      seconds = {~uint64_t{0}, ~uint64_t{0}};
-    } else {
-      const auto second = static_cast<unsigned char>(keywords[p][1]);
-      seconds[second / 64] |= uint64_t{1} << (second % 64);
+  }
+  // Candidates ordered by group, then second character, then token code: a counting sort,
+  // each list's end counting up from its beginning as its candidates are placed.
+  const auto list_of = [&](std::string_view keyword) -> keyword_index::list& {
+    const unsigned second = keyword.size() == 1 ? 0 : static_cast<unsigned char>(keyword[1]);
+    return index.lists[index.group[static_cast<unsigned char>(keyword[0])]][second];
+  };
+  for (std::string_view keyword : keywords)
+    ++list_of(keyword).end;
+  std::size_t placed = 0;
+  for (std::size_t g = 1; g <= groups; ++g) {
+    for (keyword_index::list& list : index.lists[g]) {
+      const std::size_t count = list.end;
+      list.begin = list.end = static_cast<uint8_t>(placed);
+      placed += count;
+    }
+  }
+  for (std::size_t p = 0; p < keywords.size(); ++p) {
+    const std::string_view keyword = keywords[p];
+    const auto code = static_cast<unsigned char>(first_token + p);
+    keyword_index::list& list = list_of(keyword);
+    keyword_index::candidate& k = index.candidates[list.end++];
+    for (std::size_t i = keyword.size(); i > 0; --i) {
+      k.word = k.word << 8 | static_cast<unsigned char>(keyword[i - 1]);
+      k.mask = k.mask << 8 | 0xFF;
+    }
+    k.length = static_cast<uint8_t>(keyword.size());
+    k.code = code;
+    if (keyword.size() == 1) {
+      for (keyword_index::list& other :
+           index.lists[index.group[static_cast<unsigned char>(keyword[0])]])
+        other = list;
     }
     const auto first_of = [&](std::string_view word, unsigned char& at) {
-      if (keywords[p] == word && at == 0) at = code;
+      if (keyword == word && at == 0) at = code;
     };
     first_of("REM", index.rem);
     first_of("DATA", index.data);
@@ -127,97 +175,126 @@ constexpr std::array<keyword_index, typed_rows> indexes = [] {
   return all;
 }();
 
+// Keywords are printable 7-bit text without spaces, so no byte after a line's text agrees
+// with them, and at most seven characters long, so one word compares a whole keyword. A
+// keyword of one character is the only one with its first character.
 static_assert([] {
   for (std::size_t row = 0; row < typed_rows; ++row) {
     const keyword_index& index = indexes[row];
     if (index.rem == 0 || index.data == 0 || index.print == 0 || index.new_program == 0)
       return false;
-    for (std::string_view keyword : version_table[first_typed_version + row].keywords) {
-      if (keyword.empty() || keyword.size() > 127) return false;
+    const keyword_list keywords = version_table[first_typed_version + row].keywords;
+    if (keywords.size() > most_keywords) return false;
+    for (std::string_view keyword : keywords) {
+      if (keyword.empty() || keyword.size() >= sizeof(uint64_t)) return false;
       // Spaces, digits, : ; " and ? are taken before any keyword is tried.
       if (std::string_view(" 0123456789:;\"?").find(keyword[0]) != std::string_view::npos)
         return false;
       for (const char c : keyword)
-        if (static_cast<unsigned char>(c) > seven_bits || c == ' ') return false;
+        if (c <= ' ' || static_cast<unsigned char>(c) >= seven_bits) return false;
+      if (keyword.size() != 1) continue;
+      for (std::string_view other : keywords)
+        if (other != keyword && other[0] == keyword[0]) return false;
     }
   }
   return true;
 }());
 
-// Crunches the `length` characters of `text` (7-bit, no zero, a zero after them) into `out`,
-// which has room for as many, and returns the length written; every token replaces at least
-// one character. Outside strings, REM and DATA, a keyword is tried at every character that
-// is not a space, a digit, : or ; and ? is PRINT. While a keyword is matched, spaces in the
-// text are skipped: they are dropped with it; spaces before and after it stay.
-std::size_t crunch(const char* text, std::size_t length, const keyword_index& words,
-                   unsigned char* out) {
-  std::size_t in = 0;
-  std::size_t written = 0;
-  bool in_data = false;
-  while (in < length) {
-    const auto c = static_cast<unsigned char>(text[in]);
-    const kind k = words.kinds[c];
-    if (k == kind::copy || (in_data && k != kind::quote)) {
-      out[written++] = c;
-      ++in;
-      if (c == ':') in_data = false;
-      continue;
+// The keyword that begins at `in` (the row's first in token-code order, spaces inside it
+// skipped), and the character after it; code 0 when none does.
+struct match {
+  unsigned char code;
+  const unsigned char* after;
+};
+
+match keyword_at(const unsigned char* in, const keyword_index& words) {
+  const unsigned char* second = in + 1;
+  while (*second == ' ')
+    ++second;
+  const keyword_index::list list = words.lists[words.group[*in]][*second & seven_bits];
+  // One exclusive-or compares a candidate with the eight characters from `in` on: the
+  // lowest non-zero byte of (text ^ keyword) & mask is the first difference. Only a space
+  // there may still be skipped; then the rest is compared character by character.
+  const uint64_t text = eight_bytes_at(in);
+  const keyword_index::candidate* const last = words.candidates.data() + list.end;
+  for (const keyword_index::candidate* k = words.candidates.data() + list.begin; k != last; ++k) {
+    const uint64_t differ = (text ^ k->word) & k->mask;
+    if (differ == 0) return {k->code, in + k->length};
+    unsigned agreed = static_cast<unsigned>(std::countr_zero(differ)) / 8;
+    const unsigned char* at = in + agreed;
+    if (*at != ' ') continue;
+    for (; agreed < k->length; ++agreed, ++at) {
+      while (*at == ' ')
+        ++at;
+      if (*at != (k->word >> (8 * agreed) & 0xFF)) break;
     }
+    if (agreed == k->length) return {k->code, at};
+  }
+  return {0, in + 1};
+}
+
+// Crunches the characters of a line from `text` to `end` into `out`, which has room for as
+// many, and returns the length written; every token replaces at least one character. The
+// characters are 7-bit, the byte at `end` never stands in a line (a zero, a line end), and
+// the eight bytes from every character on may be read. Outside strings, REM and DATA, a
+// keyword is tried at every character that is not a space, a digit, : or ; and ? is PRINT.
+// While a keyword is matched, spaces in the text are skipped: they are dropped with it;
+// spaces before and after it stay.
+std::size_t crunch(const char* text, const char* end, const keyword_index& words,
+                   unsigned char* const out) {
+  const auto* in = reinterpret_cast<const unsigned char*>(text);
+  const auto* const stop = reinterpret_cast<const unsigned char*>(end);
+  unsigned char* written = out;
+  const auto copy_to = [&](const unsigned char* to) {
+    std::memcpy(written, in, static_cast<std::size_t>(to - in));
+    written += to - in;
+    in = to;
+  };
+  // From the opening quote to the closing one, or to the end of the line.
+  const auto copy_string = [&] {
+    const void* closing = std::memchr(in + 1, '"', static_cast<std::size_t>(stop - in - 1));
+    copy_to(closing == nullptr ? stop : static_cast<const unsigned char*>(closing) + 1);
+  };
+  const kind* const kinds = words.kinds.data();
+  for (;;) {
+    kind k;
+    while ((k = kinds[*in]) == kind::copy)
+      *written++ = *in++;
+    if (in >= stop) break;
     if (k == kind::quote) {
-      const void* closing = std::memchr(text + in + 1, '"', length - in - 1);
-      const std::size_t end =
-          closing == nullptr
-              ? length
-              : static_cast<std::size_t>(static_cast<const char*>(closing) - text) + 1;
-      std::memcpy(out + written, text + in, end - in);
-      written += end - in;
-      in = end;
+      copy_string();
       continue;
     }
     if (k == kind::question) {
-      out[written++] = words.print;
+      *written++ = words.print;
       ++in;
       continue;
     }
-    // The zero after the text ends every match.
-    std::size_t next = in + 1;
-    while (text[next] == ' ')
-      ++next;
-    const auto second = static_cast<unsigned char>(text[next]);
-    unsigned char code = 0;
-    std::size_t after = in + 1;
-    if ((words.seconds[c][second / 64] >> (second % 64) & 1) != 0) {
-      for (unsigned g = words.start[c]; g < words.start[c + 1u]; ++g) {
-        const std::string_view keyword = words.groups[g].keyword;
-        std::size_t at = in + 1;
-        std::size_t agreed = 1;
-        for (; agreed < keyword.size(); ++agreed, ++at) {
-          while (text[at] == ' ')
-            ++at;
-          if (text[at] != keyword[agreed]) break;
+    const match found = keyword_at(in, words);
+    if (found.code == 0) {
+      *written++ = *in++;
+      continue;
+    }
+    *written++ = found.code;
+    in = found.after;
+    if (found.code == words.rem) {
+      copy_to(stop);
+      break;
+    }
+    if (found.code == words.data) {
+      // The statement as typed, up to a colon outside a string.
+      while (in < stop) {
+        if (*in == '"') {
+          copy_string();
+          continue;
         }
-        if (agreed == keyword.size()) {
-          code = words.groups[g].code;
-          after = at;
-          break;
-        }
+        const unsigned char c = *in++;
+        *written++ = c;
+        if (c == ':') break;
       }
     }
-    if (code == 0) {
-      out[written++] = c;
-      ++in;
-      continue;
-    }
-    out[written++] = code;
-    in = after;
-    if (code == words.data) in_data = true;
-    if (code == words.rem) {
-      std::memcpy(out + written, text + in, length - in);
-      written += length - in;
-      in = length;
-    }
   }
-  return written;
+  return static_cast<std::size_t>(written - out);
 }
 
 // What the summary says: the lines not stored as they were written.
@@ -316,30 +393,33 @@ class machine {
       : words_(indexes[static_cast<std::size_t>(version - first_typed_version)]),
         disk_basic_(version != 0) {}
 
-  // Takes one line as the input routine left it: at most 71 characters of 7 bits, no zero,
-  // and a zero after them. `cut`: characters were dropped because the line was full.
-  void take(std::string_view line, bool cut) {
-    std::size_t at = 0;
-    while (at < line.size() && line[at] == ' ')
+  // Takes one line as the input routine left it: the characters from `text` to `end`, 7-bit,
+  // at most 71 of them, the byte at `end` one that never stands in a line (a zero, a line
+  // end), and the eight bytes from every character on readable. `cut`: characters were
+  // dropped because the line was full.
+  void take(const char* text, const char* end, bool cut) {
+    const char* at = text;
+    while (at != end && *at == ' ')
       ++at;
-    if (at == line.size()) return;
-    if (line[at] == ':' && !disk_basic_) {
+    if (at == end) return;
+    if (*at == ':' && !disk_basic_) {
       ++counts_.without_number;  // the ROM takes the line for an empty one
       return;
     }
-    if (line[at] < '0' || line[at] > '9') return direct(line.substr(at));
+    if (*at < '0' || *at > '9') return direct(at, end);
 
     unsigned number = 0;
-    for (; at < line.size() && ((line[at] >= '0' && line[at] <= '9') || line[at] == ' '); ++at) {
-      if (line[at] == ' ') continue;
+    // The byte at `end` is no digit and no space.
+    for (; (*at >= '0' && *at <= '9') || *at == ' '; ++at) {
+      if (*at == ' ') continue;
       if (number >= number_limit) {
         ++counts_.above_63999;
         return;
       }
-      number = number * 10 + static_cast<unsigned>(line[at] - '0');
+      number = number * 10 + static_cast<unsigned>(*at - '0');
     }
     if (cut) ++counts_.cut;
-    if (at == line.size()) {
+    if (at == end) {
       if (program_.holds(number)) {
         program_.erase(number);
         ++counts_.deleted;
@@ -347,9 +427,9 @@ class machine {
       return;
     }
     if (program_.holds(number)) ++counts_.typed_again;
-    unsigned char text[line_buffer_size];
-    const std::size_t length = crunch(line.data() + at, line.size() - at, words_, text);
-    program_.store(number, {reinterpret_cast<const char*>(text), length});
+    unsigned char crunched[line_buffer_size];
+    const std::size_t length = crunch(at, end, words_, crunched);
+    program_.store(number, {reinterpret_cast<const char*>(crunched), length});
   }
 
   const program& held() const { return program_; }
@@ -357,11 +437,11 @@ class machine {
 
  private:
   // A direct line runs at once; of what it could do, only NEW alone concerns the program.
-  void direct(std::string_view line) {
+  void direct(const char* text, const char* end) {
     ++counts_.without_number;
-    unsigned char text[line_buffer_size];
-    const std::size_t length = crunch(line.data(), line.size(), words_, text);
-    std::string_view statement(reinterpret_cast<const char*>(text), length);
+    unsigned char crunched[line_buffer_size];
+    const std::size_t length = crunch(text, end, words_, crunched);
+    std::string_view statement(reinterpret_cast<const char*>(crunched), length);
     if (disk_basic_ && statement[0] == ':') statement.remove_prefix(1);
     const auto words =
         std::count_if(statement.begin(), statement.end(), [](char c) { return c != ' '; });
@@ -388,17 +468,75 @@ constexpr std::array<bool, 256> plain_keys(const std::array<key, 256>& actions) 
 constexpr std::array<std::array<bool, 256>, 2> plain_by_basic = {plain_keys(actions_by_basic[0]),
                                                                  plain_keys(actions_by_basic[1])};
 
-// The line being typed: the input routine's buffer, and a zero after it.
+// The line being typed: the input routine's buffer, a zero after it, and bytes after that
+// which the cruncher may read.
 class line_buffer {
  public:
   explicit line_buffer(bool disk_basic)
       : actions_(actions_by_basic[disk_basic ? 1 : 0]),
-        plain_(plain_by_basic[disk_basic ? 1 : 0]) {}
+        plain_(plain_by_basic[disk_basic ? 1 : 0]),
+        also_acting_(disk_basic ? '[' : '@') {}
 
-  // Types `bytes`, handing every line that ends to `machine`.
+  // Types `bytes`, handing every line that ends to `machine`. The eight bytes after them
+  // must be readable.
   void type(std::span<const unsigned char> bytes, machine& into) {
     const unsigned char* next = bytes.data();
     const unsigned char* const stop = next + bytes.size();
+    while (next != stop) {
+      // Most lines are typed without a key that acts, up to their end, and fit: the machine
+      // takes them as they stand in the input, with their line end after them.
+      if (length_ == 0 && !cut_) {
+        const unsigned char* const limit = static_cast<std::size_t>(stop - next) > line_buffer_size
+                                               ? next + line_buffer_size + 1
+                                               : stop;
+        const unsigned char* const acting = first_acting(next, limit);
+        if (acting != limit && actions_[*acting] == key::end_line) {
+          if (acting != next) {  // an empty line is ignored
+            into.take(reinterpret_cast<const char*>(next), reinterpret_cast<const char*>(acting),
+                      false);
+          }
+          next = acting + 1;
+          continue;
+        }
+      }
+      next = type_keys(next, stop, into);
+    }
+  }
+
+  // Ends the line typed so far, as Return does.
+  void end(machine& into) {
+    line_[length_] = '\0';
+    into.take(line_.data(), line_.data() + length_, cut_);
+    length_ = 0;
+    cut_ = false;
+  }
+
+ private:
+  // The first byte from `from` on, before `limit`, that is not stored as it is (a key that
+  // acts, one that is ignored, or 80-FF), or `limit`. Eight bytes at a time: a byte's high
+  // bit marks it, computed without carries between the bytes of the word.
+  const unsigned char* first_acting(const unsigned char* from, const unsigned char* limit) const {
+    constexpr uint64_t ones = 0x0101010101010101;
+    constexpr uint64_t high_bits = ones * 0x80;
+    constexpr uint64_t low_bits = ones * seven_bits;
+    const auto equal = [](uint64_t low, unsigned char c) {
+      return ~((low ^ (ones * c)) + low_bits);
+    };
+    for (const unsigned char* at = from; at < limit; at += 8) {
+      const uint64_t word = eight_bytes_at(at);
+      const uint64_t low = word & low_bits;
+      const uint64_t marks = (word | ~(low + ones * (0x80 - ' ')) | (low + ones * (0x80 - '}')) |
+                              equal(low, '@') | equal(low, '_') | equal(low, also_acting_)) &
+                             high_bits;
+      if (marks != 0) return std::min(at + std::countr_zero(marks) / 8, limit);
+    }
+    return limit;
+  }
+
+  // Types the bytes from `next` on a key at a time, up to and including the end of the line;
+  // returns where it stopped.
+  const unsigned char* type_keys(const unsigned char* next, const unsigned char* const stop,
+                                 machine& into) {
     while (next != stop) {
       // A run of bytes stored as they are: copied as far as the line has room.
       const unsigned char* const run = next;
@@ -424,7 +562,7 @@ class line_buffer {
           break;
         case key::end_line:
           end(into);
-          break;
+          return next;
         case key::cancel:
           length_ = 0;
           cut_ = false;
@@ -438,20 +576,13 @@ class line_buffer {
           break;
       }
     }
+    return next;
   }
 
-  // Ends the line typed so far, as Return does.
-  void end(machine& into) {
-    line_[length_] = '\0';
-    into.take({line_.data(), length_}, cut_);
-    length_ = 0;
-    cut_ = false;
-  }
-
- private:
   const std::array<key, 256>& actions_;
   const std::array<bool, 256>& plain_;
-  std::array<char, line_buffer_size + 1> line_{};
+  const unsigned char also_acting_;  // [ on the disk BASICs, which ignore it; else @ again
+  std::array<char, line_buffer_size + 1 + sizeof(uint64_t)> line_{};
   std::size_t length_ = 0;
   bool cut_ = false;
 };
