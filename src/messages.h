@@ -109,15 +109,15 @@ inline constexpr char text_looks_like_image[] =
 // Disk images. Whole-disk problems stop the run; the first two arguments are the program
 // name and the disk image's name.
 inline constexpr char not_a_disk[] =
-    "\r\n%s: %s is no OS65D disk image: %llu bytes, neither a flat image (92160 or 295680 "
-    "bytes) nor a bitstream image\r\n";
+    "\r\n%s: %s is no OS65D, Pico-DOS or HEXDOS disk: %llu bytes, neither a flat image (92160 "
+    "or 295680 bytes) nor a bitstream image\r\n";
 inline constexpr char unknown_bitstream[] =
     "\r\n%s: %s: unknown bitstream image (format version %u, disk type %u); known are version "
     "1, types 0 to 2\r\n";
 inline constexpr char short_bitstream[] =
     "\r\n%s: %s: the bitstream image ends before its last track\r\n";
-inline constexpr char no_directory[] =
-    "\r\n%s: %s holds no directory (a blank or unformatted disk?): %s\r\n";
+// The last argument: what the disk was found to hold (unformatted_disk, no_dos_found, ...).
+inline constexpr char no_directory[] = "\r\n%s: %s is no OS65D, Pico-DOS or HEXDOS disk: %s\r\n";
 inline constexpr char no_such_entry[] = "\r\n%s: No file %s on %s\r\n";
 // An entry's problem: the disk, the entry's name, and what is wrong.
 inline constexpr char entry_problem[] = "%s: entry %s: %s\r\n";
@@ -150,6 +150,13 @@ inline constexpr char track_unreadable[] = "track %d cannot be read";
 inline constexpr char track_not_bcd[] = "track number %02X is not BCD";
 inline constexpr char track_beyond_disk[] = "track %d lies beyond the disk's last track %d";
 inline constexpr char first_after_last[] = "first track %d lies after last track %d";
+inline constexpr char no_directory_program[] =
+    "track %d holds no directory (no chain of line links)";
+// What a disk that holds no DOS known was found to hold; the argument: the directory's problem.
+inline constexpr char unformatted_disk[] =
+    "no track has a track header (a blank or unformatted disk?)";
+inline constexpr char no_dos_found[] = "no OS65D directory (%s) and no program in a Pico-DOS slot";
+inline constexpr char broken_hexdos[] = "HEXDOS track marks, but %s";
 
 // The directory: name, tracks, contents.
 inline constexpr char directory_line[] = "%s  %-5s  %s\r\n";
