@@ -116,6 +116,9 @@ inline constexpr char unknown_bitstream[] =
     "1, types 0 to 2\r\n";
 inline constexpr char short_bitstream[] =
     "\r\n%s: %s: the bitstream image ends before its last track\r\n";
+inline constexpr char long_bitstream[] =
+    "\r\n%s: %s: the bitstream image runs on past its last track: %llu bytes, a disk of its "
+    "type has at most %llu\r\n";
 // The last argument: what the disk was found to hold (unformatted_disk, no_dos_found, ...).
 inline constexpr char no_directory[] = "\r\n%s: %s is no OS65D, Pico-DOS or HEXDOS disk: %s\r\n";
 inline constexpr char no_such_entry[] = "\r\n%s: No file %s on %s\r\n";
@@ -134,6 +137,14 @@ inline constexpr char program_below_file[] =
     "%s: entry %s: a program at $%04X would lie below the file's memory ($327E on); give a "
     "higher -l\r\n";
 inline constexpr char no_free_entry[] = "%s: no free directory entry for %s\r\n";
+inline constexpr char entry_on_system_track[] =
+    "%s: entry %s covers track %d, which holds %s: no program is stored there\r\n";
+inline constexpr char stored_where_programs_lie[] =
+    "%s: %s is stored at $%04X, where the disk's BASIC programs lie\r\n";
+inline constexpr char stored_above_version_address[] =
+    "%s: %s is stored at $%04X: version %d's address $%04X lies below a file's memory\r\n";
+inline constexpr char boot_tracks[] = "the DOS's boot code";
+inline constexpr char directory_track[] = "the directory";
 inline constexpr char no_free_tracks[] =
     "%s: no %d free tracks in a row, formatted for a program, for %s\r\n";
 inline constexpr char image_not_written[] =

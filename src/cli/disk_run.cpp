@@ -31,6 +31,11 @@ std::optional<disk::geometry> identify_disk(const run_context& run, disk::image_
     case disk::container_problem::short_bitstream:
       report(run.err, message::short_bitstream, run.program(), name);
       break;
+    case disk::container_problem::long_bitstream:
+      report(run.err, message::long_bitstream, run.program(), name,
+             static_cast<unsigned long long>(problem.size),
+             static_cast<unsigned long long>(problem.most));
+      break;
     default:
       report(run.err, message::not_a_disk, run.program(), name,
              static_cast<unsigned long long>(problem.size));

@@ -185,9 +185,12 @@ bool identify(image_bytes& image, geometry& found, container_problem& problem) {
              .tracks = type.tracks,
              .first_track = std::uint64_t{header[18]} * 256,
              .track_size = type.track_size};
-    problem.kind = container_problem::short_bitstream;
-    return image.size() >=
-           found.first_track + found.track_size * static_cast<unsigned>(found.tracks);
+    const std::uint64_t tracks_end =
+        found.first_track + found.track_size * static_cast<unsigned>(found.tracks);
+    problem.kind = image.size() < tracks_end ? container_problem::short_bitstream
+                                             : container_problem::long_bitstream;
+    problem.most = tracks_end + found.track_size - 1;
+    return image.size() >= tracks_end && image.size() <= problem.most;
   }
   for (const flat_size& size : flat_sizes) {
     const std::uint64_t tracks_end = size.track_size * static_cast<unsigned>(size.tracks);

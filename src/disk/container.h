@@ -43,14 +43,17 @@ struct geometry {
 
 // Why an image is no disk image this reader knows.
 struct container_problem {
-  enum kind_t { wrong_size, unknown_bitstream, short_bitstream, unreadable } kind;
+  enum kind_t { wrong_size, unknown_bitstream, short_bitstream, long_bitstream } kind;
   std::uint64_t size = 0;          // of the file
   unsigned version = 0, type = 0;  // of a bitstream header
+  std::uint64_t most = 0;          // long_bitstream: the most bytes a disk of its type takes
 };
 
 // Tells the form from the content (a bitstream's header) and the size, never the name.
-// A flat image holds 40 tracks of 2304 bytes (5.25") or 77 of 3840 (8"), and may have fewer
-// than a track's bytes more, which belong to no track.
+// A flat image holds 40 tracks of 2304 bytes (5.25") or 77 of 3840 (8"); a bitstream image
+// its header's tracks from its first track's offset on. Either may have fewer than a track's
+// bytes more, which belong to no track; a longer file is refused before anything of it is
+// read, so that no more than one disk's bytes are ever held.
 bool identify(image_bytes& image, geometry& found, container_problem& problem);
 
 // A track as the controller delivers it. For a bitstream track, per byte also the bit where

@@ -13,7 +13,8 @@ namespace {
 constexpr unsigned char header_mark[] = {0x43, 0x57};  // then the track in BCD, then 0x58
 constexpr unsigned char header_end = 0x58;
 constexpr unsigned char sector_mark = 0x76;
-constexpr std::size_t most_stray_bytes = 32;  // before a sector mark
+constexpr unsigned char end_mark[] = {0x47, 0x53};  // after a sector's data
+constexpr std::size_t most_stray_bytes = 32;        // before a sector mark
 constexpr std::size_t directory_entries = 64;
 constexpr std::size_t entry_size = 8;
 constexpr unsigned char unused_mark = '#';
@@ -96,9 +97,14 @@ problem os65d_disk::sectors(int number, std::vector<sector>& found) {
     for (std::size_t i = next; i + 3 <= limit && !taken; ++i) {
       if (bytes[i] != sector_mark || bytes[i + 1] != expected || bytes[i + 2] == 0) continue;
       const sector s{.number = expected, .pages = bytes[i + 2], .data = i + 3};
-      if (s.data + s.size() > bytes.size()) continue;
+      // A sector ends in its end mark; without it, what looked like one is none.
+      const std::size_t end = s.data + s.size();
+      if (end + sizeof end_mark > bytes.size() || bytes[end] != end_mark[0] ||
+          bytes[end + 1] != end_mark[1]) {
+        continue;
+      }
       found.push_back(s);
-      next = s.data + s.size() + 2;  // after the data, 47 53
+      next = end + sizeof end_mark;
       taken = true;
     }
     if (!taken) break;
@@ -112,6 +118,11 @@ problem os65d_disk::sectors(int number, std::vector<sector>& found) {
   return {};
 }
 
+std::size_t os65d_disk::directory_slot_at(const std::vector<sector>& found, int slot) {
+  const auto at = static_cast<std::size_t>(slot) * entry_size;
+  return at < 256 ? found[0].data + at : found[1].data + at - 256;
+}
+
 problem os65d_disk::read_directory(std::vector<directory_entry>& entries, bool unused) {
   entries.clear();
   const int number = directory_track();
@@ -120,9 +131,7 @@ problem os65d_disk::read_directory(std::vector<directory_entry>& entries, bool u
   if (found.size() < 2) return {.kind = problem::no_sector, .track = number, .count = 2};
   const std::vector<unsigned char>& bytes = decoded_track(number).bytes;
   for (std::size_t slot = 0; slot < directory_entries; ++slot) {
-    const sector& s = found[slot * entry_size < 256 ? 0 : 1];
-    const std::size_t at = s.data + (slot * entry_size) % 256;
-    if (at + entry_size > s.data + s.size()) break;
+    const std::size_t at = directory_slot_at(found, static_cast<int>(slot));
     directory_entry entry;
     entry.slot = static_cast<int>(slot);
     std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), entry.name.size(),

@@ -74,6 +74,11 @@ class os65d_disk {
   // with its track.
   problem read_directory(std::vector<directory_entry>& entries, bool unused = false);
 
+  // Where directory slot `slot` (0-63) lies in the directory track's bytes, `found` being
+  // its sectors: slots 0-31 in the first page of sector 1, 32-63 in the first page of sector
+  // 2, whatever size the sectors have. Reading and writing the directory both go by it.
+  static std::size_t directory_slot_at(const std::vector<sector>& found, int slot);
+
   // The row of the disk's own OS65D BASIC, taken where a program's address names no row:
   // row 3 on 5.25" disks, row 4 on 8".
   int basic_version() const { return shape_.eight_inch ? 4 : 3; }

@@ -9,8 +9,6 @@ namespace brenvik::disk {
 
 namespace {
 
-constexpr unsigned first_program_address = file_load_address + file_header_size;  // $327E
-
 // Characters of real OS65D names besides letters and digits.
 constexpr std::string_view name_punctuation = "!$%&'()*+-./:;<>?@[\\]^_ ";
 
@@ -73,9 +71,12 @@ void disk_writer::write(const std::vector<place>& places, std::span<const unsign
 
 store_problem disk_writer::store(const std::string& name, uint16_t load_address,
                                  std::span<const unsigned char> program) {
-  if (load_address < first_program_address) return {.kind = store_problem::below_file};
-  // The memory from $3279 to the header's end, which is one past the end marker's address.
+  if (load_address < first_file_address) return {.kind = store_problem::below_file};
+  // The memory from $3279 to the header's end, which is one past the end marker's address,
+  // and the tracks the header says to load for it.
   const std::size_t needed = load_address - file_load_address + program.size() + 1;
+  const std::size_t track_bytes = disk_.program_sector_size();
+  const auto count = static_cast<int>((needed + track_bytes - 1) / track_bytes);
 
   directory_entry target;
   const std::optional<directory_entry> existing = disk_.find_entry(name);
@@ -87,12 +88,29 @@ store_problem disk_writer::store(const std::string& name, uint16_t load_address,
   }
   int first = 0;
   int last = 0;
+  if (const problem p = target.decode_tracks(disk_.shape().tracks, first, last);
+      p.kind != problem::none) {
+    return {.kind = store_problem::entry_unreadable, .tracks = p};
+  }
+  // The DOS's boot tracks and the directory are no file's to overwrite.
+  for (const int system : {0, disk_.directory_track()}) {
+    if (first <= system && system <= last) {
+      return {.kind = store_problem::system_track, .tracks = {.track = system}};
+    }
+  }
+  // Only the program's tracks are written: the entry's other tracks stay as they are,
+  // whatever they hold.
   std::vector<place> places;
-  problem p = target.decode_tracks(disk_.shape().tracks, first, last);
-  if (p.kind == problem::none) p = file_places(first, last, places);
-  if (p.kind != problem::none) return {.kind = store_problem::entry_unreadable, .tracks = p};
-  if (needed > places.size()) {
-    return {.kind = store_problem::too_big, .needed = needed, .available = places.size()};
+  if (const problem p = file_places(first, std::min(last, first + count - 1), places);
+      p.kind != problem::none) {
+    return {.kind = store_problem::entry_unreadable, .tracks = p};
+  }
+  if (needed > places.size() || first + count - 1 > last) {
+    std::vector<place> whole;
+    file_places(first, last, whole);
+    return {.kind = store_problem::too_big,
+            .needed = needed,
+            .available = std::max(places.size(), whole.size())};
   }
 
   std::vector<unsigned char> old(places.size());
@@ -100,15 +118,14 @@ store_problem disk_writer::store(const std::string& name, uint16_t load_address,
     for (std::size_t i = 0; i < places.size(); ++i)
       old[i] = disk_.decoded_track(places[i].track).bytes[places[i].index];
   }
-  write(places,
-        basic_file_bytes(old, places.size(), load_address, program, disk_.program_sector_size()));
+  write(places, basic_file_bytes(old, places.size(), load_address, program, track_bytes));
   if (!existing) {
-    // The new entry's slot in the directory.
-    std::vector<place> directory;
-    file_places(disk_.directory_track(), disk_.directory_track(), directory);
-    const std::size_t at = static_cast<std::size_t>(target.slot) * 8;
-    std::vector<place> slot(directory.begin() + static_cast<std::ptrdiff_t>(at),
-                            directory.begin() + static_cast<std::ptrdiff_t>(at + 8));
+    std::vector<sector> found;
+    disk_.sectors(disk_.directory_track(), found);
+    const std::size_t at = os65d_disk::directory_slot_at(found, target.slot);
+    std::vector<place> slot;
+    for (std::size_t i = 0; i < 8; ++i)
+      slot.push_back({disk_.directory_track(), at + i});
     std::vector<unsigned char> bytes(target.name.begin(), target.name.end());
     bytes.push_back(target.first_bcd);
     bytes.push_back(target.last_bcd);

@@ -4,9 +4,11 @@
 // is the memory image OS65D loads at $3279: a header (start = load address + 1, end = the
 // address after the end marker + 1, track count = tracks needed for $3279 to end), the
 // memory in front of the program area (kept as it was; zeros in a new file), the program
-// area, and zeros to the end of the file's tracks. Only the data bytes of the file's sectors
-// and, for a new entry, its directory entry change: in a bitstream image the data and parity
-// bits of their frames.
+// area, and zeros to the end of the last track the header counts. As OS65D's own save does,
+// only those tracks are written: the entry's other tracks are left as they are, whatever
+// they hold. Only the data bytes of the file's sectors and, for a new entry, its directory
+// entry change: in a bitstream image the data and parity bits of their frames. An entry
+// that covers track 0 or the directory track is refused.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +27,7 @@ struct store_problem {
   enum kind_t {
     none,
     entry_unreadable,  // `tracks` says why
+    system_track,      // the entry covers track `tracks.track`: track 0 or the directory's
     below_file,        // the load address lies below the file's memory ($327E on)
     too_big,           // needs `needed` bytes, the entry's tracks hold `available`
     no_free_entry,     // the directory is full
@@ -35,6 +38,9 @@ struct store_problem {
   std::size_t available = 0;
   int tracks_needed = 0;
 };
+
+// The first address a BASIC file's memory holds: $327E, after the 5-byte header at $3279.
+inline constexpr uint16_t first_file_address = file_load_address + file_header_size;
 
 // Whether `name` is one OS65D can store: 1 to 6 characters, upper case letters, digits and
 // the punctuation of real names (* / - and the like), a space only inside.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 
 #include "catalogue/catalogue.h"
 #include "messages.h"
@@ -36,15 +37,32 @@ disk_store::disk_store(std::vector<unsigned char> file, const geometry& shape, s
 
 bool disk_store::store(const std::string& name, int version, std::optional<uint16_t> load_address,
                        const converter& convert, FILE* err) {
+  const bool given = load_address.has_value();
   if (!load_address) {
     if (const auto entry = disk_.find_entry(name)) load_address = writer_.program_address(*entry);
   }
+  // A new entry, or one that holds no program, goes where the disk's programs lie; on a
+  // disk with none, at the version's address when a file can hold it, else at $327E.
+  const std::optional<uint16_t> common = load_address ? std::nullopt : common_program_address();
+  if (!load_address && common) load_address = common;
+  if (!load_address) {
+    const uint16_t own = own_load_address(version != no_version ? version : disk_.basic_version());
+    load_address = own >= first_file_address ? own : first_file_address;
+  }
   if (version == no_version) {
-    version = load_address ? first_row_at(*load_address) : no_version;
+    version = first_row_at(*load_address);
     if (version == no_version) version = disk_.basic_version();
     report(err, message::version_chosen, version_table[static_cast<std::size_t>(version)].name);
   }
-  if (!load_address) load_address = own_load_address(version);
+  const uint16_t own = own_load_address(version);
+  if (!given && *load_address != own) {
+    if (common) {
+      report(err, message::stored_where_programs_lie, label_.c_str(), name.c_str(), *common);
+    } else if (own < first_file_address) {
+      report(err, message::stored_above_version_address, label_.c_str(), name.c_str(),
+             *load_address, version, own);
+    }
+  }
 
   const auto program = convert_to_memory(convert, version, *load_address);
   if (!program) return false;
@@ -57,12 +75,30 @@ bool disk_store::store(const std::string& name, int version, std::optional<uint1
   return true;
 }
 
+std::optional<uint16_t> disk_store::common_program_address() {
+  std::vector<directory_entry> entries;
+  disk_.read_directory(entries);
+  std::map<uint16_t, int> count;
+  std::optional<uint16_t> most;
+  for (const directory_entry& entry : entries) {
+    const auto address = writer_.program_address(entry);
+    if (!address) continue;
+    // The first address to reach the highest count wins: ties go to the earlier entry.
+    if (++count[*address] > (most ? count[*most] : 0)) most = address;
+  }
+  return most;
+}
+
 void disk_store::report_problem(const std::string& name, uint16_t load_address,
                                 const store_problem& p, FILE* err) const {
   const char* disk = label_.c_str();
   switch (p.kind) {
     case store_problem::entry_unreadable:
       report(err, message::entry_problem, disk, name.c_str(), describe(p.tracks).c_str());
+      break;
+    case store_problem::system_track:
+      report(err, message::entry_on_system_track, disk, name.c_str(), p.tracks.track,
+             p.tracks.track == 0 ? message::boot_tracks : message::directory_track);
       break;
     case store_problem::below_file:
       report(err, message::program_below_file, disk, name.c_str(), load_address);

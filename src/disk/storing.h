@@ -36,10 +36,13 @@ class disk_store {
   const std::vector<unsigned char>& file() const { return file_; }
 
   // Stores under `name` the program that `convert` makes. The load address is `load_address`
-  // when given, else that of the program the entry holds, else the version's. The version is
-  // `version` when given, else the one that address names, else the disk's own OS65D BASIC,
-  // and is said on `err`. Whatever keeps the program out is said on `err`, and the image is
-  // left as it was. Returns true when the program is stored.
+  // when given, else that of the program the entry holds; for a new entry (or one holding
+  // no program) the address most of the disk's BASIC programs have, or on a disk with none
+  // the version's when a file's memory ($327E on) holds it, else $327E, said on `err` when
+  // it is not the version's. The version is `version` when given, else the one that address
+  // names, else the disk's own OS65D BASIC, and is said on `err`. Whatever keeps the
+  // program out is said on `err`, and the image is left as it was. Returns true when the
+  // program is stored.
   bool store(const std::string& name, int version, std::optional<uint16_t> load_address,
              const converter& convert, FILE* err);
 
@@ -48,6 +51,7 @@ class disk_store {
   std::optional<std::string> misread(image_bytes& written) const;
 
  private:
+  std::optional<uint16_t> common_program_address();
   void report_problem(const std::string& name, uint16_t load_address, const store_problem& p,
                       FILE* err) const;
 
