@@ -147,6 +147,17 @@ inline constexpr char boot_tracks[] = "the DOS's boot code";
 inline constexpr char directory_track[] = "the directory";
 inline constexpr char no_free_tracks[] =
     "%s: no %d free tracks in a row, formatted for a program, for %s\r\n";
+// Storing into a Pico-DOS disk's slots, and the disks not written.
+inline constexpr char no_such_slot[] =
+    "%s: %s is no slot of this Pico-DOS disk: its slots are 1 to %d\r\n";
+inline constexpr char slot_address[] =
+    "%s: %s: Pico-DOS programs lie at $0300, not $%04X; leave out -l\r\n";
+inline constexpr char slot_too_big[] =
+    "%s: slot %d: the program is %zu bytes, a slot holds at most %zu\r\n";
+inline constexpr char no_empty_slot[] = "%s: no empty slot with formatted tracks for %s\r\n";
+inline constexpr char hexdos_not_written[] =
+    "\r\n%s: %s is a HEXDOS disk, which brenvik does not write: its DOS keeps no file length, "
+    "and how it loads a file is not yet checked\r\n";
 inline constexpr char image_not_written[] =
     "\r\n%s: %s not written: %d input%s could not be stored\r\n";
 inline constexpr char stored_differently[] =

@@ -2,11 +2,13 @@
 // disks built here.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "corpus.h"
+#include "disk_reading.h"
 #include "dos_images.h"
 #include "images.h"
 #include "process.h"
@@ -99,6 +101,114 @@ TEST_F(dos_e2e, built_disks_list_their_directories_and_programs) {
     EXPECT_EQ(result.out, r.out) << r.args[1] << " " << r.args.size();
     EXPECT_EQ(result.err, r.err) << r.args[1] << " " << r.args.size();
   }
+}
+
+// Listings go into slots: the one they name, or the first empty one; the slot gets the
+// DOS's header, the program and zeros, and nothing else on the disk changes.
+TEST_F(dos_e2e, listings_go_into_slots) {
+  fake_picodos disk(0xE5);
+  disk.program(1, image_of(0x0300, {{10, "\x97\"HI\""}}));
+  disk.program(3, image_of(0x0300, {{5, "\x99"}}));
+  write_file(dir / "pico.65d", disk.disk().flat());
+  write_file(dir / "pico.os5", disk.disk().bitstream(1));
+  write_file(dir / "hello.bas", "10 PRINT \"HELLO\"\r\n");
+  write_file(dir / "end.bas", "1 END\r\n");
+  const auto slot = [](const std::string& image) {
+    bytes_t file = picodos_file(image);
+    file.resize(4 * std::size_t{2048}, 0);
+    return file;
+  };
+  fake_picodos expected = disk;
+  expected.put(11, slot(image_of(0x0300, {{10, "\x97 \"HELLO\""}})));
+  expected.put(7, slot(image_of(0x0300, {{1, "\x80"}})));
+  for (const std::string name : {"pico.65d", "pico.os5"}) {
+    std::filesystem::remove(dir / "new");
+    const run_result stored = run({"-t", "-disk", name, "-o", "new", "3=hello.bas", "end.bas"});
+    EXPECT_EQ(stored.status, 0) << name;
+    EXPECT_EQ(stored.err, chose_rom + chose_rom) << name;
+    EXPECT_EQ(read_file(dir / "new"),
+              name == "pico.65d" ? expected.disk().flat() : expected.disk().bitstream(1));
+    EXPECT_EQ(run({"-disk", "new", "3", "2"}).out, "10 PRINT \"HELLO\"\r\n1 END\r\n") << name;
+  }
+}
+
+TEST_F(dos_e2e, listings_that_no_slot_takes) {
+  fake_picodos disk;
+  disk.program(1, image_of(0x0300, {{10, "\x80"}}));
+  write_file(dir / "pico.65d", disk.disk().flat());
+  for (int slot = 2; slot <= 9; ++slot)
+    disk.program(slot, image_of(0x0300, {{10, "\x80"}}));
+  write_file(dir / "full.65d", disk.disk().flat());
+  fake_hexdos hexdos;
+  hexdos.directory({}, 2);
+  write_file(dir / "hexdos.img", hexdos.disk().flat());
+  std::string big;
+  for (int line = 1; line <= 200; ++line)
+    big += std::to_string(line) + " PRINT \"A LINE OF TEXT TO MAKE A LONG PROGRAM\"\r\n";
+  write_file(dir / "big.bas", big);
+  write_file(dir / "hello.bas", "10 END\r\n");
+  const std::string not_written = "\r\nbrenvik: new not written: 1 input could not be stored\r\n";
+  struct row {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const row rows[] = {
+      {{"pico.65d", "12=hello.bas"},
+       "pico.65d: 12 is no slot of this Pico-DOS disk: its slots are 1 to 9\r\n" + not_written},
+      {{"pico.65d", "-l", "3A7E", "hello.bas"},
+       "pico.65d: HELLO: Pico-DOS programs lie at $0300, not $3A7E; leave out -l\r\n" +
+           not_written},
+      {{"pico.65d", "-w0", "2=big.bas"},
+       "pico.65d: slot 2: the program is 9203 bytes, a slot holds at most 8187\r\n" + not_written},
+      {{"full.65d", "-w0", "hello.bas"},
+       "full.65d: no empty slot with formatted tracks for HELLO\r\n" + not_written},
+      {{"hexdos.img", "-w0", "hello.bas"},
+       "\r\nbrenvik: hexdos.img is a HEXDOS disk, which brenvik does not write: its DOS keeps no "
+       "file length, and how it loads a file is not yet checked\r\n"},
+  };
+  for (const row& r : rows) {
+    std::vector<std::string> args{"-t", "-o", "new", "-disk"};
+    args.insert(args.end(), r.args.begin(), r.args.end());
+    const run_result result = run(args);
+    EXPECT_EQ(result.status, 1) << r.args[0] << " " << r.args[1];
+    EXPECT_EQ(result.err, r.err) << r.args[0] << " " << r.args[1];
+    EXPECT_FALSE(std::filesystem::exists(dir / "new")) << r.args[0];
+  }
+}
+
+// Each program of the real Pico-DOS disk, listed and stored back into its slot, gives back
+// its program area byte for byte; nothing outside the slot's tracks changes.
+TEST_F(dos_e2e, real_slots_take_back_their_programs) {
+  if (const auto why = corpus_missing("containers/C1P-PICO_DOS.65D")) GTEST_SKIP() << *why;
+  const std::string disk = (corpus / "containers/C1P-PICO_DOS.65D").string();
+  const std::string before = read_file(disk);
+  int same = 0;
+  for (int slot = 1; slot <= 8; ++slot) {
+    const int first = 4 * slot - 1;
+    write_file(dir / "program.bas", run({"-disk", disk, std::to_string(slot)}).out);
+    std::filesystem::remove(dir / "new.65d");
+    const run_result stored =
+        run({"-t", "-disk", disk, "-o", "new.65d", std::to_string(slot) + "=program.bas"});
+    ASSERT_EQ(stored.status, 0) << slot << stored.err;
+    const std::string after = read_file(dir / "new.65d");
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      const auto track = static_cast<int>(i / 2304);
+      if ((track < first || track > first + 3) && before[i] != after[i]) {
+        ADD_FAILURE() << "slot " << slot << ": byte " << i << " outside the slot changed";
+        break;
+      }
+    }
+    char name[64];
+    std::snprintf(name, sizeof name, "images/jscrane-uk101/C1P-PICO_DOS/TRACK%02d.img", first);
+    const std::string image = read_file(corpus / name);
+    const std::string file = file_data(after, first, first + 3);
+    EXPECT_EQ(file.substr(5, image.size()), image) << slot;
+    EXPECT_EQ(file.substr(0, 2), "\x01\x03") << slot;
+    EXPECT_EQ(file.substr(5 + image.size()), std::string(file.size() - 5 - image.size(), '\0'));
+    same += file.substr(5, image.size()) == image ? 1 : 0;
+  }
+  EXPECT_EQ(same, 8);
 }
 
 }  // namespace
