@@ -33,7 +33,8 @@ inline constexpr char usage_options[] =
     "   -l\t\tSpecify load address for program (in hex, no loading chars!).\r\n"
     "   -o <name>\tSpecify the output file name\r\n"
     "   -f\t\tForce overwrite output file\r\n"
-    "   -disk <img>\tList the programs of an OS65D disk image (with -t: store them)\r\n";
+    "   -disk <img>\tList the programs of an OS65D, Pico-DOS or HEXDOS disk (-t: store them)\r\n"
+    "   -memory <f>\tList the BASIC program in a memory image or emulator snapshot\r\n";
 inline constexpr char usage_versions[] =
     "\r\n\tVersions:\r\n"
     "\t0  OSI BASIC In ROM (Basic starts @ $0300)\r\n"
@@ -67,6 +68,13 @@ inline constexpr char skip_with_disk[] =
     "-skip does not go with -disk: a disk's programs are found by their names\r\n";
 inline constexpr char disk_output_missing[] =
     "-t -disk needs -o <new image>: the disk image read is never changed\r\n";
+inline constexpr char memory_name_missing[] = "Memory image name missing after -memory\r\n";
+inline constexpr char memory_with_disk[] =
+    "-memory does not go with -disk: give one or the other\r\n";
+inline constexpr char memory_text_mode[] =
+    "-t does not go with -memory: memory images are only listed\r\n";
+inline constexpr char memory_with_inputs[] =
+    "-memory lists the program of one memory image: no inputs go with it\r\n";
 
 // Conversion run; the first argument of most is the program name.
 inline constexpr char cant_open_input[] = "\r\n%s: Can't open file %s\r\n";
@@ -162,6 +170,28 @@ inline constexpr char image_not_written[] =
     "\r\n%s: %s not written: %d input%s could not be stored\r\n";
 inline constexpr char stored_differently[] =
     "\r\n%s: entry %s does not read back as it was stored; %s not written\r\n";
+
+// Memory images: the image's name first.
+inline constexpr char memory_compressed[] =
+    "\r\n%s: %s is a compressed UK101 machine image, which brenvik cannot read; a checkpoint "
+    "or a plain memory dump can be listed\r\n";
+inline constexpr char memory_without_pointers[] =
+    "%s: its %zu bytes of memory end before BASIC's pointers at $0079-$007C\r\n";
+inline constexpr char pointers_lead_nowhere[] =
+    "%s: BASIC's pointers lead to no program (TXTTAB $%04X): %s\r\n";
+inline constexpr char no_program_at[] = "%s: no BASIC program at $%04X: %s\r\n";
+inline constexpr char stale_program[] =
+    "a program of %d lines is still in memory at $%04X: list it with -memory %s -l %04X\r\n";
+inline constexpr char vartab_elsewhere[] =
+    "%s: VARTAB $%04X is not where the chain of line links ends ($%04X); the chain is listed\r\n";
+// Why no program lies at an address.
+inline constexpr char address_outside_memory[] =
+    "$%04X lies beyond the memory image's last address $%04X";
+inline constexpr char no_lead_byte_at[] = "the byte at $%04X is no lead byte 00";
+inline constexpr char line_links_to[] = "the line at $%04X links to $%04X";
+inline constexpr char chain_past_memory[] =
+    "the chain of line links runs past the memory image's last address $%04X";
+inline constexpr char program_without_lines[] = "the program at $%04X has no lines";
 
 // What is wrong with an entry or a track, as entry_problem and the directory say it.
 inline constexpr char track_without_header[] = "track %d has no track header";

@@ -124,6 +124,12 @@ class parser {
       ++i;
       return true;
     }
+    if (option == "-memory") {
+      if (value == nullptr) return usage_error(message::memory_name_missing);
+      options().memory_name = value;
+      ++i;
+      return true;
+    }
     if (option == "-text" || option == "-t") return set(options().text_mode);
     if (option.size() >= 2 && (option[1] == 'h' || option[1] == 'H')) {
       return usage_error(message::banner);
@@ -163,6 +169,13 @@ class parser {
 
   // Options that cannot go together, once all are read.
   bool check_combination() {
+    if (options().memory_name) {
+      if (options().disk_name) return usage_error(message::memory_with_disk);
+      if (options().text_mode) return usage_error(message::memory_text_mode);
+      if (!options().inputs.empty()) return usage_error(message::memory_with_inputs);
+      if (skip_given_) options().memory_offset = static_cast<uint16_t>(options().skip_count);
+      return true;
+    }
     if (!options().disk_name) return true;
     if (skip_given_) return usage_error(message::skip_with_disk);
     if (options().text_mode && !options().output_name) {

@@ -6,6 +6,7 @@
 
 #include "cli/disk_run.h"
 #include "cli/file_run.h"
+#include "cli/memory_run.h"
 #include "cli/run.h"
 #include "messages.h"
 
@@ -20,6 +21,7 @@ int convert_inputs(const run_options& options, FILE* std_in, FILE* std_out, FILE
     report(err, message::output_is_input, run.program(), message::standard_output);
     return exit_failure;
   }
+  if (options.memory_name) return list_memory(run);
   if (options.disk_name) return options.text_mode ? store_into_disk(run) : list_disk(run);
   return convert_files(run);
 }
