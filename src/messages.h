@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace brenvik {
 
@@ -34,6 +35,7 @@ inline constexpr char usage_options[] =
     "   -o <name>\tSpecify the output file name\r\n"
     "   -f\t\tForce overwrite output file\r\n"
     "   -disk <img>\tList the programs of an OS65D, Pico-DOS or HEXDOS disk (-t: store them)\r\n"
+    "   -json\t\tWith -disk: the directory as one JSON document\r\n"
     "   -memory <f>\tList the BASIC program in a memory image or emulator snapshot\r\n";
 inline constexpr char usage_versions[] =
     "\r\n\tVersions:\r\n"
@@ -66,6 +68,8 @@ inline constexpr char unknown_command[] = "Unknown command %s\r\n";  // argument
 inline constexpr char disk_name_missing[] = "Disk image name missing after -disk\r\n";
 inline constexpr char skip_with_disk[] =
     "-skip does not go with -disk: a disk's programs are found by their names\r\n";
+inline constexpr char json_needs_disk[] =
+    "-json writes the directory of a disk: give -disk <image> and no entries, without -t\r\n";
 inline constexpr char disk_output_missing[] =
     "-t -disk needs -o <new image>: the disk image read is never changed\r\n";
 inline constexpr char memory_name_missing[] = "Memory image name missing after -memory\r\n";
@@ -79,6 +83,16 @@ inline constexpr char memory_with_inputs[] =
 // Conversion run; the first argument of most is the program name.
 inline constexpr char cant_open_input[] = "\r\n%s: Can't open file %s\r\n";
 inline constexpr char output_exists[] = "Output file %s exists! Use -f to force overwrite.\r\n";
+// -o with several inputs, and -o naming a folder: one file per input.
+inline constexpr char one_file_many_inputs[] =
+    "\r\n%s: -o %s names one file, but %d inputs were given: name a folder (-o %s/) to write "
+    "one file each\r\n";
+inline constexpr char folder_needs_inputs[] =
+    "\r\n%s: -o %s is a folder: name the inputs to write into it\r\n";
+inline constexpr char folder_for_one_document[] =
+    "\r\n%s: -o %s is a folder, but -json writes one document: name a file\r\n";
+inline constexpr char output_taken[] = "%s: not converted: %s was written for %s in this run\r\n";
+inline constexpr char files_written[] = "%d files written to %s\r\n";
 inline constexpr char cant_open_output[] = "\r\n%s: Can't open output file %s\r\n";
 inline constexpr char output_is_input[] = "\r\n%s: Output file %s is also an input\r\n";
 inline constexpr char read_error[] = "\r\n%s: Error reading %s\r\n";
@@ -212,11 +226,31 @@ inline constexpr char broken_hexdos[] = "HEXDOS track marks, but %s";
 
 // The directory: name, tracks, contents.
 inline constexpr char directory_line[] = "%s  %-5s  %s\r\n";
+inline constexpr char free_tracks[] = "free: %d tracks%s\r\n";
+inline constexpr char longest_free_run[] = ", longest run %d from track %d";
 inline constexpr char holds_basic[] = "BASIC $%04X %zu bytes";
 inline constexpr char holds_other[] = "other";
 inline constexpr char unreadable_entry[] = "unreadable: %s";
 
 }  // namespace message
+
+// A name from a disk as messages and the directory show it: every byte outside printable
+// ASCII (20-7E), and % itself, as % and two upper-case hex digits, so that no name moves
+// the terminal or hides part of itself.
+inline std::string shown_name(std::string_view name) {
+  std::string shown;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte <= 0x7E && byte != '%') {
+      shown += c;
+    } else {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
+      shown += escaped;
+    }
+  }
+  return shown;
+}
 
 // Writes one message to `stream`: `format` is one of the texts above.
 [[gnu::format(printf, 2, 3)]] inline void report(FILE* stream, const char* format, ...) {

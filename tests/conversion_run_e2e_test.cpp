@@ -98,15 +98,15 @@ TEST_F(conversion_run_e2e, output_file_and_overwrite_guard) {
   EXPECT_EQ(forced.status, 0);
   EXPECT_EQ(file("out.bas"), "20 PRINT 1\r\n30 END\r\n");
 
-  // The output is opened afresh for each input.
-  const run_result last_wins = run({"-w0", "-f", "-o", "out.bas", "b.tok", "a.tok"});
-  EXPECT_EQ(last_wins.status, 0);
-  EXPECT_EQ(file("out.bas"), "10 END\r\n");
-
-  const run_result second_refused = run({"-w0", "-o", "new.bas", "b.tok", "a.tok"});
-  EXPECT_EQ(second_refused.status, 1);
-  EXPECT_EQ(second_refused.err, "Output file new.bas exists! Use -f to force overwrite.\r\n");
-  EXPECT_EQ(file("new.bas"), "20 PRINT 1\r\n30 END\r\n");
+  // One file cannot take several inputs: refused before anything is opened.
+  const run_result several = run({"-w0", "-f", "-o", "out.bas", "b.tok", "a.tok"});
+  EXPECT_EQ(several.status, 1);
+  EXPECT_EQ(several.err,
+            "\r\nbrenvik: -o out.bas names one file, but 2 inputs were given: name a folder (-o "
+            "out.bas/) to write one file each\r\n");
+  EXPECT_EQ(file("out.bas"), "20 PRINT 1\r\n30 END\r\n");
+  EXPECT_EQ(run({"-w0", "-o", "new.bas", "b.tok", "a.tok", "missing.tok"}).status, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "new.bas"));
 
   const run_result cannot_create = run({"-o", "no/such/dir.bas", "a.tok"});
   EXPECT_EQ(cannot_create.status, 1);
@@ -147,9 +147,9 @@ TEST_F(conversion_run_e2e, an_output_that_is_an_input_is_refused) {
   };
   const row rows[] = {
       {{"-f", "-o", "b.tok", "b.tok"}, "\r\nbrenvik: Output file b.tok is also an input\r\n"},
-      {{"-f", "-o", "b-link.tok", "a.tok", "b.tok"},
+      {{"-f", "-o", "b-link.tok", "b.tok"},
        "\r\nbrenvik: Output file b-link.tok is also an input\r\n"},
-      {{"-f", "-o", "./b-symlink.tok", "a.tok", "b.tok"},
+      {{"-f", "-o", "./b-symlink.tok", "b.tok"},
        "\r\nbrenvik: Output file ./b-symlink.tok is also an input\r\n"},
       {{"-o", "b.tok", "b.tok"}, "Output file b.tok exists! Use -f to force overwrite.\r\n"},
   };
@@ -353,8 +353,25 @@ TEST_F(conversion_run_e2e, standard_streams) {
   write_file(dir / "bad.tok", bytes({0x00, 0x07, 0x05, 0x0A, 0x00, 0x80, 0x00, 0x00, 0x00}));
   run_setup closed;
   closed.close_stderr = true;
-  EXPECT_EQ(run({"-o", "out.bas", "a.tok", "bad.tok"}, closed).status, 1);
-  EXPECT_EQ(file("out.bas"), "10 END\r\n");
+  EXPECT_EQ(run({"-o", "out.bas", "bad.tok"}, closed).status, 1);
+  EXPECT_EQ(file("out.bas"), "");
+
+  // Output meant for a standard output that was closed is lost: a write error, also for an
+  // empty listing and for the lists that end parsing.
+  run_setup no_stdout;
+  no_stdout.close_stdout = true;
+  const std::string lost = "\r\nbrenvik: Error writing standard output\r\n";
+  write_file(dir / "empty.tok", bytes({0x00, 0x00, 0x00}));
+  for (const auto& args : {std::vector<std::string>{"-w0", "a.tok"},
+                           {"empty.tok"},
+                           {"-k3"},
+                           {"--help"},
+                           {"--version"}}) {
+    const run_result closed_out = run(args, no_stdout);
+    EXPECT_EQ(closed_out.status, 1) << args[0];
+    EXPECT_EQ(closed_out.err, lost) << args[0];
+  }
+  EXPECT_EQ(run({"-w0", "-o", "fine.bas", "a.tok"}, no_stdout).status, 0);
 
   // Standard output that is an input is refused before anything is written.
   run_setup onto_input;

@@ -142,14 +142,14 @@ inline bytes_t basic_file(unsigned load_address, const std::string& image, std::
                           unsigned char in_front = 0) {
   const unsigned start = load_address + 1;
   const unsigned end = load_address + static_cast<unsigned>(image.size()) + 1;
-  // Made at its full size: g++ 12 warns of a false overflow where an insert is inlined.
-  bytes_t file(load_address - 0x3279 + image.size(), in_front);
+  const std::size_t area = load_address - 0x3279;
+  bytes_t file(area + image.size(), in_front);
   file[0] = static_cast<unsigned char>(start);
   file[1] = static_cast<unsigned char>(start >> 8);
   file[2] = static_cast<unsigned char>(end);
   file[3] = static_cast<unsigned char>(end >> 8);
   file[4] = static_cast<unsigned char>((end - 0x3279 + track_bytes - 1) / track_bytes);
-  std::copy(image.begin(), image.end(), file.end() - static_cast<std::ptrdiff_t>(image.size()));
+  std::copy(image.begin(), image.end(), file.begin() + static_cast<std::ptrdiff_t>(area));
   return file;
 }
 

@@ -56,9 +56,13 @@ TEST_F(dos_e2e, real_disks_list_as_their_images) {
     ++programs;
   }
   EXPECT_EQ(programs, 10);
+  // Slot 9's tracks hold no sectors: no room for another program.
+  EXPECT_TRUE(run({"-disk", (corpus / "containers/C1P-PICO_DOS.65D").string()})
+                  .out.ends_with("8  31-34  BASIC $0300 1997 bytes\r\nfree: 0 tracks\r\n"));
   EXPECT_EQ(run({"-disk", (corpus / "containers/hexdos.img").string()}).out,
             "DIRECTORY  1-1    BASIC $0B00 20 bytes\r\n"
-            "HEXASM  2-8    BASIC $0B00 12406 bytes\r\n");
+            "HEXASM  2-8    BASIC $0B00 12406 bytes\r\n"
+            "free: 31 tracks, longest run 31 from track 9\r\n");
 }
 
 TEST_F(dos_e2e, built_disks_list_their_directories_and_programs) {
@@ -81,7 +85,8 @@ TEST_F(dos_e2e, built_disks_list_their_directories_and_programs) {
   const row rows[] = {
       {{"-disk", "pico.65d"},
        0,
-       "1  3-6    BASIC $0300 13 bytes\r\n3  11-14  BASIC $0300 9 bytes\r\n"},
+       "1  3-6    BASIC $0300 13 bytes\r\n3  11-14  BASIC $0300 9 bytes\r\n"
+       "free: 28 tracks, longest run 24 from track 15\r\n"},
       {{"-disk", "pico.os5", "3", "1"}, 0, "5 LIST\r\n10 PRINT\"HI\"\r\n", chose_rom + chose_rom},
       {{"-disk", "pico.65d", "2"}, 1, "", "\r\nbrenvik: No file 2 on pico.65d\r\n"},
       {{"-w5", "-disk", "pico.65d", "3"}, 0, "5 LIST\r\n"},
@@ -89,7 +94,7 @@ TEST_F(dos_e2e, built_disks_list_their_directories_and_programs) {
        0,
        "DIRECTORY  1-1    BASIC $0B00 25 bytes\r\nHELLO  2-2    BASIC $0B00 13 bytes\r\nREM  3-3   "
        " "
-       "BASIC $0B00 3 bytes\r\n"},
+       "BASIC $0B00 3 bytes\r\nfree: 36 tracks, longest run 36 from track 4\r\n"},
       {{"-disk", "hexdos.img", "hello", "directory"},
        0,
        "10 PRINT\"HI\"\r\n2 HELLO\r\n3 REM\r\n4 *\r\n",

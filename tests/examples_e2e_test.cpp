@@ -70,7 +70,8 @@ TEST(examples_e2e, the_demo_disk_holds_the_example_programs) {
   EXPECT_EQ(directory.out,
             "HELLO   1-1    BASIC $327E 144 bytes\r\n"
             "DICE    2-2    BASIC $327E 170 bytes\r\n"
-            "DIRECT  3-3    BASIC $327E 79 bytes\r\n");
+            "DIRECT  3-3    BASIC $327E 79 bytes\r\n"
+            "free: 35 tracks, longest run 27 from track 13\r\n");
   const run_result programs = run_brenvik(dir, {"-disk", disk, "HELLO", "DICE", "DIRECT"});
   EXPECT_EQ(programs.status, 0);
   EXPECT_EQ(programs.out, read_file(examples + "/hello.bas") + read_file(examples + "/dice.bas") +

@@ -24,6 +24,7 @@ inline std::string usage_text(const std::string& program_name) {
          "   -f\t\tForce overwrite output file\r\n"
          "   -disk <img>\tList the programs of an OS65D, Pico-DOS or HEXDOS disk (-t: store "
          "them)\r\n"
+         "   -json\t\tWith -disk: the directory as one JSON document\r\n"
          "   -memory <f>\tList the BASIC program in a memory image or emulator snapshot\r\n"
          "\r\n\tVersions:\r\n"
          "\t0  OSI BASIC In ROM (Basic starts @ $0300)\r\n"

@@ -73,6 +73,7 @@ struct run_setup {
   std::optional<std::string> stderr_path;  // the same for standard error
   std::filesystem::path cwd;               // default: the scratch directory
   std::optional<uid_t> run_as;             // user and group to switch to before exec
+  bool close_stdout = false;               // start brenvik with descriptor 1 closed
   bool close_stderr = false;               // start brenvik with descriptor 2 closed
   std::optional<rlim_t> memory_limit;      // bytes of address space
   unsigned alarm_seconds = 0;              // SIGALRM after this long (0: none)
@@ -119,6 +120,7 @@ inline run_result run_brenvik(const scratch_dir& dir, const std::vector<std::str
     if (setup.run_as && setgid(*setup.run_as) != 0) fail("setgid");
     if (setup.run_as && setuid(*setup.run_as) != 0) fail("setuid");
     if (chdir(cwd.c_str()) != 0) fail("chdir");
+    if (setup.close_stdout) close(1);
     if (setup.close_stderr) close(2);
     alarm(setup.alarm_seconds);
     execv(BRENVIK_EXE, argv.data());

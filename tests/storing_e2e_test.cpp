@@ -113,7 +113,8 @@ TEST_F(storing_e2e, damaged_and_system_tracks_are_refused_by_name) {
        "OS65D3  0-12   other\r\n"
        "DIRECT  12-12  other\r\n"
        "LONG    14-16  BASIC $327E 11 bytes\r\n"
-       "ENDS    18-18  unreadable: track 18 has no sector 1\r\n",
+       "ENDS    18-18  unreadable: track 18 has no sector 1\r\n"
+       "free: 23 tracks, longest run 21 from track 19\r\n",
        ""},
   };
   for (const row& r : rows) {

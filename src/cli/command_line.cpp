@@ -124,6 +124,7 @@ class parser {
       ++i;
       return true;
     }
+    if (option == "-json") return set(options().json);
     if (option == "-memory") {
       if (value == nullptr) return usage_error(message::memory_name_missing);
       options().memory_name = value;
@@ -169,6 +170,10 @@ class parser {
 
   // Options that cannot go together, once all are read.
   bool check_combination() {
+    if (options().json &&
+        (!options().disk_name || options().text_mode || !options().inputs.empty())) {
+      return usage_error(message::json_needs_disk);
+    }
     if (options().memory_name) {
       if (options().disk_name) return usage_error(message::memory_with_disk);
       if (options().text_mode) return usage_error(message::memory_text_mode);

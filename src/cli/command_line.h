@@ -23,6 +23,7 @@ struct run_options {
   bool force_overwrite = false;
   std::optional<std::string> output_name;
   std::optional<std::string> disk_name;    // -disk: inputs name its entries (or, with -t, listings)
+  bool json = false;                       // -json: the disk's directory as one JSON document
   std::optional<std::string> memory_name;  // -memory: the memory image to list
   std::optional<std::uint64_t> memory_offset;  // -skip with -memory: where $0000 lies in a dump
   std::vector<std::string> inputs;  // empty: standard input (or with -disk, its directory)
@@ -42,9 +43,9 @@ struct parse_result {
 // the inputs. Usage and messages go to `err`; `-k<version>` writes the keyword list to `out`.
 // Hexadecimal values (-l, -skip) read as strtoul does in base 16 and keep their low 16 bits;
 // version numbers read as the standard decimal conversion does. -disk takes a separate value
-// like -o; -skip cannot go with it, and -t -disk needs -o. -memory takes a separate value
-// too; -skip with it is the offset of $0000 in a plain dump; -t, -disk and inputs cannot go
-// with it.
+// like -o; -skip cannot go with it, and -t -disk needs -o. -json goes with -disk alone.
+// -memory takes a separate value too; -skip with it is the offset of $0000 in a plain dump;
+// -t, -disk and inputs cannot go with it.
 parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FILE* err);
 
 }  // namespace brenvik

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/directory.h"
 #include "cli/output_guard.h"
 #include "disk/container.h"
 #include "disk/os65d.h"
@@ -49,25 +50,25 @@ void report_no_directory(const run_context& run, const disk::problem& why) {
          disk::describe(why).c_str());
 }
 
-const std::string* output_name(const run_context& run) {
-  return run.options.output_name ? &*run.options.output_name : nullptr;
-}
-
-int list_directory(const run_context& run, disk::volume& disk) {
-  std::vector<disk::entry> entries;
-  disk.read_directory(entries);
-  std::optional<destination> to = destination::open(run, output_name(run));
+// Writes the directory of `disk`, as text or as JSON (-json).
+int list_directory(const run_context& run, disk::volume& disk,
+                   const std::vector<disk::entry>& entries) {
+  outcome refusal = outcome::failed;
+  std::optional<destination> to = destination::open(run, run.options.output_name, refusal);
   if (!to) return exit_failure;
-  for (const disk::entry& entry : entries) {
-    report(to->stream(), message::directory_line, entry.name.c_str(), entry.tracks.c_str(),
-           disk::describe_contents(disk, entry).c_str());
+  if (run.options.json) {
+    write_directory_json(to->stream(), disk, entries, *run.options.disk_name, run.options.version);
+  } else {
+    write_directory(to->stream(), disk, entries);
   }
-  return to->close(run, false) ? exit_success : exit_failure;
+  return to->close(run, false) == outcome::converted ? exit_success : exit_failure;
 }
 
-// Lists the program of one entry.
-outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry& entry) {
-  const std::string& name = entry.name;
+// Lists the program of one entry, to -o's file or its own file in -o's folder. With
+// `only_basic`, an entry that holds something else is passed over without a word.
+outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry& entry,
+                   bool only_basic) {
+  const std::string name = shown_name(entry.name);
   const char* disk_name = run.options.disk_name->c_str();
   std::optional<disk::basic_program> found;
   std::vector<unsigned char> file;
@@ -77,17 +78,29 @@ outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry
     return outcome::rejected;
   }
   if (!found) {
+    if (only_basic) return outcome::converted;
     report(run.err, message::entry_not_basic, disk_name, name.c_str());
     return outcome::rejected;
   }
-  std::optional<destination> to = destination::open(run, output_name(run));
-  if (!to) return outcome::failed;
+  const std::optional<std::string> output = run.output_path(entry_output_name(entry.name));
+  if (run.folder != nullptr) {
+    const std::string label =
+        std::string(disk_name) + " " + name.substr(0, name.find_last_not_of(' ') + 1);
+    if (const std::string* first = run.folder->claim(*output, label)) {
+      report(run.err, message::output_taken, label.c_str(), output->c_str(), first->c_str());
+      return outcome::rejected;
+    }
+  }
+  outcome refusal = outcome::failed;
+  std::optional<destination> to = destination::open(run, output, refusal);
+  if (!to) return refusal;
   const image_origin origin{.version = run.options.version,
                             .load_address = run.options.load_address.value_or(found->load_address),
                             .fallback_version = disk.basic_version()};
   const int result = decode_image(std::span(file).subspan(found->area, found->length), to->stream(),
                                   run.err, origin);
-  if (!to->close(run, false, result < 0)) return outcome::failed;
+  const outcome closed = to->close(run, false, result < 0);
+  if (closed != outcome::converted) return closed;
   return result < 0 ? outcome::rejected : outcome::converted;
 }
 
@@ -139,18 +152,30 @@ int list_disk(const run_context& run) {
     report_no_directory(run, why);
     return exit_failure;
   }
-  if (run.options.inputs.empty()) return list_directory(run, *disk);
+  std::vector<disk::entry> entries;
+  disk->read_directory(entries);
+  if (run.options.inputs.empty() && run.folder == nullptr) {
+    return list_directory(run, *disk, entries);
+  }
 
+  // The entries named, or with -o naming a folder and none named, every BASIC program.
   bool rejected = false;
+  const auto list = [&](const disk::entry& entry, bool only_basic) {
+    const outcome result = list_entry(run, *disk, entry, only_basic);
+    rejected = rejected || result == outcome::rejected;
+    return result != outcome::failed;
+  };
+  if (run.options.inputs.empty()) {
+    for (const disk::entry& entry : entries)
+      if (!list(entry, true)) return exit_failure;
+  }
   for (const std::string& input : run.options.inputs) {
     const auto entry = disk->find_entry(input);
     if (!entry) {
-      report(run.err, message::no_such_entry, run.program(), input.c_str(), disk_name);
+      report(run.err, message::no_such_entry, run.program(), shown_name(input).c_str(), disk_name);
       return exit_failure;
     }
-    const outcome result = list_entry(run, *disk, *entry);
-    if (result == outcome::failed) return exit_failure;
-    rejected = rejected || result == outcome::rejected;
+    if (!list(*entry, false)) return exit_failure;
   }
   return rejected ? exit_failure : exit_success;
 }
@@ -174,11 +199,16 @@ int store_into_disk(const run_context& run) {
   if (!store.ready(run.program(), run.err)) return exit_failure;
   for (const std::string& input : options.inputs) {
     if (!store.accepts_name(entry_name(input))) {
-      report(run.err, message::bad_entry_name, input.c_str(), entry_name(input).c_str(),
+      report(run.err, message::bad_entry_name, input.c_str(), shown_name(entry_name(input)).c_str(),
              listing_path(input).c_str());
     }
   }
-  std::optional<destination> to = destination::open(run, output_name(run));
+  // In -o's folder, the new disk takes the name of the disk read.
+  const std::string& read = *options.disk_name;
+  const std::optional<std::string> output_path =
+      run.output_path(read.substr(read.rfind('/') == std::string::npos ? 0 : read.rfind('/') + 1));
+  outcome refusal = outcome::failed;
+  std::optional<destination> to = destination::open(run, output_path, refusal);
   if (!to) return exit_failure;
 
   std::size_t stored = 0;
@@ -191,7 +221,7 @@ int store_into_disk(const run_context& run) {
     };
     if (store.store(name, options.version, options.load_address, tokenize, run.err)) ++stored;
   }
-  const char* output = options.output_name->c_str();
+  const char* output = output_path->c_str();
   if (stored < options.inputs.size()) {
     const int count = static_cast<int>(options.inputs.size() - stored);
     report(run.err, message::image_not_written, run.program(), output, count,
@@ -213,7 +243,7 @@ int store_into_disk(const run_context& run) {
       return exit_failure;
     }
   }
-  return to->close(run, false) ? exit_success : exit_failure;
+  return to->close(run, false) == outcome::converted ? exit_success : exit_failure;
 }
 
 }  // namespace brenvik

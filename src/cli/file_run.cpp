@@ -9,10 +9,27 @@ namespace brenvik {
 
 namespace {
 
+// The output of the input `input_name` (null: standard input), or nothing after a message
+// when another input of this run was written there (rejected).
+std::optional<std::optional<std::string>> output_of(const run_context& run,
+                                                    const std::string* input_name) {
+  // Standard input never goes to a folder: the run refuses that before it starts.
+  if (run.folder == nullptr || input_name == nullptr) return run.options.output_name;
+  const std::string path =
+      run.folder->path_of(file_output_name(*input_name, run.options.text_mode ? ".tok" : ".bas"));
+  if (const std::string* first = run.folder->claim(path, *input_name)) {
+    report(run.err, message::output_taken, input_name->c_str(), path.c_str(), first->c_str());
+    return std::nullopt;
+  }
+  return path;
+}
+
 // One conversion of a file: `input_name` null means standard input. `skip_count` bytes are
 // discarded first and the count is used up.
 outcome convert_file(const run_context& run, const std::string* input_name, int& skip_count) {
   const run_options& options = run.options;
+  const auto output = output_of(run, input_name);
+  if (!output) return outcome::rejected;
   FILE* input = input_name != nullptr ? run.open_input(*input_name) : run.std_in;
   if (input == nullptr) return outcome::failed;
   const char* label = input_name != nullptr ? input_name->c_str() : message::standard_input;
@@ -25,13 +42,13 @@ outcome convert_file(const run_context& run, const std::string* input_name, int&
   }
   skip_count = 0;
   bool read_failed = std::ferror(input) != 0;
+  outcome refusal = outcome::failed;
   std::optional<destination> to;
-  if (!read_failed)
-    to = destination::open(run, options.output_name ? &*options.output_name : nullptr);
+  if (!read_failed) to = destination::open(run, *output, refusal);
   if (!to) {
     if (read_failed) report(run.err, message::read_error, run.program(), label);
     close_input();
-    return outcome::failed;
+    return refusal;
   }
 
   int result = 0;
@@ -45,7 +62,8 @@ outcome convert_file(const run_context& run, const std::string* input_name, int&
   read_failed = std::ferror(input) != 0;
   close_input();
   if (read_failed) report(run.err, message::read_error, run.program(), label);
-  if (!to->close(run, read_failed, result < 0)) return outcome::failed;
+  const outcome closed = to->close(run, read_failed, result < 0);
+  if (closed != outcome::converted) return closed;
   return result < 0 ? outcome::rejected : outcome::converted;
 }
 

@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "cli/output_folder.h"
 #include "cli/output_guard.h"
 #include "disk/container.h"
 #include "disk/memory_image.h"
@@ -83,14 +84,16 @@ int list_memory(const run_context& run) {
     }
   }
 
+  // In -o's folder, the listing is named after the memory image.
+  outcome refusal = outcome::failed;
   std::optional<destination> to =
-      destination::open(run, run.options.output_name ? &*run.options.output_name : nullptr);
+      destination::open(run, run.output_path(file_output_name(name, ".bas")), refusal);
   if (!to) return exit_failure;
   const image_origin origin{
       .version = run.options.version, .load_address = program.load_address, .fallback_version = 0};
   const int result = decode_image(ram.subspan(program.load_address, program.length), to->stream(),
                                   run.err, origin);
-  if (!to->close(run, false, result < 0)) return exit_failure;
+  if (to->close(run, false, result < 0) != outcome::converted) return exit_failure;
   return result < 0 ? exit_failure : exit_success;
 }
 

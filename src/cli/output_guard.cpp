@@ -1,14 +1,18 @@
 #include "cli/output_guard.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "messages.h"
 
 namespace brenvik {
 
-std::optional<destination> destination::open(const run_context& run, const std::string* name) {
+std::optional<destination> destination::open(const run_context& run,
+                                             const std::optional<std::string>& name,
+                                             outcome& refusal) {
+  refusal = outcome::failed;
   destination to;
-  if (name == nullptr) {
+  if (!name) {
     to.stream_ = run.std_out;
     return to;
   }
@@ -17,6 +21,7 @@ std::optional<destination> destination::open(const run_context& run, const std::
   const bool exists = stat(name->c_str(), &status) == 0;
   if (exists && !run.options.force_overwrite) {
     report(run.err, message::output_exists, name->c_str());
+    if (run.folder != nullptr) refusal = outcome::rejected;
     return std::nullopt;
   }
   if (exists && run.reads(status)) {
@@ -46,28 +51,32 @@ bool destination::finish_writing() {
   } else if (direct_) {
     written_ = std::fclose(direct_.release()) == 0 && written_;
   } else {
-    written_ = std::fflush(stream_) == 0 && written_;
+    // Standard output closed when the run started is open for reading only: a write error.
+    const int flags = fcntl(fileno(stream_), F_GETFL);
+    written_ =
+        std::fflush(stream_) == 0 && written_ && flags >= 0 && (flags & O_ACCMODE) != O_RDONLY;
   }
   return written_;
 }
 
-bool destination::close(const run_context& run, bool read_failed, bool rejected) {
+outcome destination::close(const run_context& run, bool read_failed, bool rejected) {
   const bool write_failed = !finish_writing();
   const char* name = name_ ? name_->c_str() : message::standard_output;
   if (write_failed) report(run.err, message::write_error, run.program(), name);
-  if (read_failed || write_failed || !file_) return !read_failed && !write_failed;
-  if (rejected && replaces_) return true;
+  if (read_failed || write_failed) return outcome::failed;
+  if (!file_ || (rejected && replaces_)) return outcome::converted;
   switch (file_->commit(run.options.force_overwrite)) {
     case output_file::commit_result::done:
-      return true;
+      if (run.folder != nullptr) run.folder->count_written();
+      return outcome::converted;
     case output_file::commit_result::exists:
       report(run.err, message::output_exists, name);
-      return false;
+      return run.folder != nullptr ? outcome::rejected : outcome::failed;
     case output_file::commit_result::failed:
       report(run.err, message::cant_open_output, run.program(), name);
-      return false;
+      return outcome::failed;
   }
-  return false;
+  return outcome::failed;
 }
 
 }  // namespace brenvik

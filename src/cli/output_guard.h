@@ -16,18 +16,22 @@ namespace brenvik {
 // new file that replaces the named output only when the conversion has ended.
 class destination {
  public:
-  // Opens the output `name` (null: standard output). A named output that exists is refused
+  // Opens the output `name` (none: standard output). A named output that exists is refused
   // without -f ("exists! Use -f"), and always when the run reads it; one that cannot be
-  // created is said. Returns nothing after the message.
-  static std::optional<destination> open(const run_context& run, const std::string* name);
+  // created is said. Returns nothing after the message, with `refusal` saying whether the
+  // run goes on (rejected: an existing file in -o's folder) or stops (failed).
+  static std::optional<destination> open(const run_context& run,
+                                         const std::optional<std::string>& name, outcome& refusal);
 
   FILE* stream() const { return stream_; }
 
-  // Ends the output: checks that every byte was written, and gives a new file the output's
-  // name unless reading failed (`read_failed`) or the input was `rejected` while an output
-  // exists: a listing or image of a rejected input never replaces one. False after a
-  // message when a write or the naming failed, or when reading failed.
-  bool close(const run_context& run, bool read_failed, bool rejected = false);
+  // Ends the output: checks that every byte was written (standard output too: one that was
+  // closed when the run started is a write error), and gives a new file the output's name
+  // unless reading failed (`read_failed`) or the input was `rejected` while an output
+  // exists: a listing or image of a rejected input never replaces one. Returns failed after
+  // a message when a write or the naming failed, or when reading failed; rejected when a
+  // file of -o's folder appeared meanwhile without -f; else converted.
+  outcome close(const run_context& run, bool read_failed, bool rejected = false);
 
   // Flushes what was written and, for a new file, closes its stream; false when a write
   // failed. The file can then be read back through descriptor() before close() names it.

@@ -47,6 +47,11 @@ bool run_context::reads(const struct stat& file) const {
   return false;
 }
 
+std::optional<std::string> run_context::output_path(std::string_view file_name) const {
+  if (folder != nullptr) return folder->path_of(file_name);
+  return options.output_name;
+}
+
 std::string listing_path(const std::string& input) {
   const std::size_t equals = input.find('=');
   return equals != std::string::npos && equals > 0 ? input.substr(equals + 1) : input;

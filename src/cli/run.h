@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "cli/command_line.h"
+#include "cli/output_folder.h"
 
 namespace brenvik {
 
@@ -20,6 +23,7 @@ struct run_context {
   FILE* std_in;
   FILE* std_out;
   FILE* err;
+  output_folder* folder = nullptr;  // -o naming a folder: one file per input
 
   const char* program() const { return options.program_name.c_str(); }
 
@@ -30,6 +34,10 @@ struct run_context {
   // True when `file` is a regular file the run reads: a named input, standard input when
   // none is named, the disk image, a listing stored into it, or the memory image.
   bool reads(const struct stat& file) const;
+
+  // Where the output of the input that `file_name` names goes: `-o`'s file, the file of
+  // that name in -o's folder, or standard output (nothing).
+  std::optional<std::string> output_path(std::string_view file_name) const;
 };
 
 // The listing file of an input of -t -disk: "NAME=listing" or the listing alone.

@@ -30,6 +30,18 @@ bool directory_entry::is_named(std::string_view given) const {
   return entry{.name = name_text()}.is_named(given);
 }
 
+entry directory_entry::as_entry(int disk_tracks) const {
+  entry e{.slot = slot,
+          .name = name_text(),
+          .tracks = format_message("%X-%X", first_bcd, last_bcd),
+          .first = from_bcd(first_bcd),
+          .last = from_bcd(last_bcd)};
+  int first = 0;
+  int last = 0;
+  e.track_problem = decode_tracks(disk_tracks, first, last);
+  return e;
+}
+
 problem directory_entry::decode_tracks(int disk_tracks, int& first, int& last) const {
   first = from_bcd(first_bcd);
   last = from_bcd(last_bcd);
@@ -194,14 +206,8 @@ std::optional<directory_entry> os65d_disk::find_entry(std::string_view name) {
 problem os65d_volume::read_directory(std::vector<entry>& entries) {
   entries.clear();
   if (const problem p = disk_.read_directory(entries_); p.kind != problem::none) return p;
-  for (const directory_entry& d : entries_) {
-    entry& e = entries.emplace_back();
-    e.slot = d.slot;
-    e.name = d.name_text();
-    e.tracks = format_message("%X-%X", d.first_bcd, d.last_bcd);
-    e.track_problem = d.decode_tracks(disk_.shape().tracks, e.first, e.last);
-    if (e.track_problem.kind != problem::none) e.first = e.last = -1;
-  }
+  for (const directory_entry& d : entries_)
+    entries.push_back(d.as_entry(disk_.shape().tracks));
   return {};
 }
 

@@ -41,6 +41,8 @@ struct directory_entry {
   // Decodes the entry's BCD track numbers into `first` and `last`; the problem when they are
   // no BCD, lie beyond a disk of `disk_tracks` tracks, or run backwards.
   problem decode_tracks(int disk_tracks, int& first, int& last) const;
+  // The entry as a volume shows it: tracks as the BCD bytes read ("1F-20" for damaged ones).
+  entry as_entry(int disk_tracks) const;
 };
 
 constexpr unsigned char to_bcd(int value) {

@@ -54,6 +54,23 @@ problem picodos_volume::read_directory(std::vector<entry>& entries) {
   return {};
 }
 
+std::vector<int> picodos_volume::free_space(const std::vector<entry>& entries) {
+  std::vector<int> free;
+  for (int slot = 1; slot <= slot_count(disk_.shape().tracks); ++slot) {
+    const int first = slot_first_track(slot);
+    const bool held = std::any_of(entries.begin(), entries.end(), [&](const entry& e) {
+      return e.first >= 0 && e.first <= first + slot_track_count - 1 && e.last >= first;
+    });
+    std::vector<sector> found;
+    bool formatted = !held;
+    for (int track = first; formatted && track < first + slot_track_count; ++track)
+      formatted = disk_.sectors(track, found).kind == problem::none;
+    for (int track = first; formatted && track < first + slot_track_count; ++track)
+      free.push_back(track);
+  }
+  return free;
+}
+
 problem picodos_volume::entry_program(const entry& e, std::optional<basic_program>& program,
                                       std::vector<unsigned char>& bytes) {
   program.reset();

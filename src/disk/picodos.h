@@ -50,6 +50,9 @@ class picodos_volume final : public volume {
   problem entry_program(const entry& e, std::optional<basic_program>& program,
                         std::vector<unsigned char>& bytes) override;
 
+  // The tracks of the slots that no entry holds and whose tracks hold sectors.
+  std::vector<int> free_space(const std::vector<entry>& entries) override;
+
   // True when sector 1 of `track` begins with a program header: start $0301 and the lead
   // byte 00 at file offset 5. Frame errors do not hide it; reading the program says them.
   bool holds_header(int track);

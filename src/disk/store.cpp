@@ -144,18 +144,12 @@ store_problem disk_writer::new_entry(const std::string& name, std::size_t file_s
 
   const std::size_t track_bytes = disk_.program_sector_size();
   const auto count = static_cast<int>((file_size + track_bytes - 1) / track_bytes);
-  std::vector<bool> taken(static_cast<std::size_t>(disk_.shape().tracks), false);
-  taken[0] = true;
-  taken[static_cast<std::size_t>(disk_.directory_track())] = true;
-  for (const directory_entry& e : entries) {
-    int first = 0;
-    int last = 0;
-    if (e.name[0] == '#' ||
-        e.decode_tracks(disk_.shape().tracks, first, last).kind != problem::none)
-      continue;
-    for (int t = first; t <= last; ++t)
-      taken[static_cast<std::size_t>(t)] = true;
-  }
+  std::vector<entry> used;
+  for (const directory_entry& e : entries)
+    if (e.name[0] != '#') used.push_back(e.as_entry(disk_.shape().tracks));
+  std::vector<bool> taken(static_cast<std::size_t>(disk_.shape().tracks), true);
+  for (const int track : free_tracks(disk_.shape().tracks, disk_.directory_track(), used))
+    taken[static_cast<std::size_t>(track)] = false;
   // A free track is of use when it holds one sector of a program track's size.
   const auto formatted = [&](int number) {
     std::vector<sector> found;

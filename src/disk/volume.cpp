@@ -90,6 +90,10 @@ std::optional<entry> volume::find_entry(std::string_view name) {
   return *found;
 }
 
+std::vector<int> volume::free_space(const std::vector<entry>& entries) {
+  return free_tracks(shape().tracks, directory_track(), entries);
+}
+
 std::unique_ptr<volume> open_volume(image_bytes& image, const geometry& shape, problem& why) {
   why = {};
   auto os65d = std::make_unique<os65d_volume>(image, shape);
@@ -125,14 +129,55 @@ std::unique_ptr<volume> open_volume(image_bytes& image, const geometry& shape, p
   return nullptr;
 }
 
-std::string describe_contents(volume& disk, const entry& e) {
+std::vector<int> free_tracks(int tracks, int directory_track, const std::vector<entry>& entries) {
+  std::vector<bool> covered(static_cast<std::size_t>(std::max(tracks, 0)), false);
+  const auto cover = [&](int track) {
+    if (track >= 0 && track < tracks) covered[static_cast<std::size_t>(track)] = true;
+  };
+  cover(0);
+  cover(directory_track);
+  for (const entry& e : entries) {
+    if (e.first < 0 || e.last < 0) continue;
+    for (int track = std::min(e.first, e.last); track <= std::max(e.first, e.last); ++track)
+      cover(track);
+  }
+  std::vector<int> free;
+  for (int track = 0; track < tracks; ++track)
+    if (!covered[static_cast<std::size_t>(track)]) free.push_back(track);
+  return free;
+}
+
+track_run longest_run(const std::vector<int>& free) {
+  track_run longest;
+  track_run current;
+  for (std::size_t i = 0; i < free.size(); ++i) {
+    if (i == 0 || free[i] != free[i - 1] + 1) current = {.first = free[i], .length = 0};
+    if (++current.length > longest.length) longest = current;
+  }
+  return longest;
+}
+
+contents entry_contents(volume& disk, const entry& e) {
   std::optional<basic_program> program;
   std::vector<unsigned char> bytes;
   if (const problem p = disk.entry_program(e, program, bytes); p.kind != problem::none) {
-    return format_message(message::unreadable_entry, describe(p).c_str());
+    return {.kind = contents::unreadable, .why = p};
   }
-  if (!program) return message::holds_other;
-  return format_message(message::holds_basic, program->load_address, program->length);
+  if (!program) return {.kind = contents::other};
+  return {.kind = contents::basic, .program = *program};
+}
+
+std::string describe_contents(volume& disk, const entry& e) {
+  const contents held = entry_contents(disk, e);
+  switch (held.kind) {
+    case contents::unreadable:
+      return format_message(message::unreadable_entry, describe(held.why).c_str());
+    case contents::other:
+      break;
+    case contents::basic:
+      return format_message(message::holds_basic, held.program.load_address, held.program.length);
+  }
+  return message::holds_other;
 }
 
 }  // namespace brenvik::disk

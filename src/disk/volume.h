@@ -84,7 +84,33 @@ class volume {
 
   // The used entry that `name` names, if the directory has one.
   std::optional<entry> find_entry(std::string_view name);
+
+  // The tracks a new file could take, ascending, given the directory's `entries`: by
+  // default those free_tracks() leaves; on Pico-DOS the tracks of its empty slots whose
+  // tracks hold sectors.
+  virtual std::vector<int> free_space(const std::vector<entry>& entries);
 };
+
+// The tracks no entry covers, in ascending order, track 0 and the directory track aside:
+// the room left on a disk of `tracks` tracks. An entry covers the tracks between its first
+// and its last, whichever way round they stand, even when they are damaged.
+std::vector<int> free_tracks(int tracks, int directory_track, const std::vector<entry>& entries);
+
+// The longest run of consecutive tracks in `free` (ascending): its first track and its
+// length, the first such run where several are as long; {-1, 0} when none is free.
+struct track_run {
+  int first = -1;
+  int length = 0;
+};
+track_run longest_run(const std::vector<int>& free);
+
+// What an entry holds: a BASIC program, something else, or nothing readable.
+struct contents {
+  enum kind_t { basic, other, unreadable } kind = other;
+  basic_program program;  // basic
+  problem why;            // unreadable
+};
+contents entry_contents(volume& disk, const entry& e);
 
 // Opens the disk on `image`, identified as `shape`, with the DOS its contents show, told
 // apart in this order:

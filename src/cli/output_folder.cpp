@@ -1,0 +1,53 @@
+#include "cli/output_folder.h"
+
+#include <cstdio>
+
+namespace brenvik {
+
+namespace {
+
+bool kept_in_file_names(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+         std::string_view("!#$&'()+,-.;=@[]^_{}~").find(static_cast<char>(c)) !=
+             std::string_view::npos;
+}
+
+}  // namespace
+
+std::string output_folder::path_of(std::string_view file_name) const {
+  std::string path = given_;
+  if (!path.ends_with('/')) path += '/';
+  return path.append(file_name);
+}
+
+const std::string* output_folder::claim(const std::string& path, const std::string& input) {
+  const auto [place, fresh] = claimed_.try_emplace(path, input);
+  return fresh ? nullptr : &place->second;
+}
+
+std::string file_output_name(std::string_view input, std::string_view extension) {
+  const std::size_t slash = input.rfind('/');
+  std::string_view base = slash == std::string_view::npos ? input : input.substr(slash + 1);
+  const std::size_t dot = base.rfind('.');
+  if (dot != std::string_view::npos && dot > 0) base = base.substr(0, dot);
+  return std::string(base).append(extension);
+}
+
+std::string entry_output_name(std::string_view entry_name) {
+  std::string_view name = entry_name.substr(0, entry_name.find_last_not_of(' ') + 1);
+  if (name.empty()) name = " ";
+  std::string file;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    if (kept_in_file_names(c) && !(i == 0 && c == '.')) {
+      file += static_cast<char>(c);
+    } else {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+      file += escaped;
+    }
+  }
+  return file + ".bas";
+}
+
+}  // namespace brenvik
