@@ -48,8 +48,9 @@ class fake_picodos {
     put(4 * slot - 1, file);
   }
 
-  // `file` on the four tracks from `first` on, one sector a track.
-  void put(int first, const bytes_t& file) {
+  // `file` on the four tracks from `first` on, one sector a track, then stale bytes.
+  void put(int first, bytes_t file) {
+    file.resize(std::size_t{4} * 2048, stale_);
     for (int i = 0; i < 4; ++i) {
       const auto at = static_cast<std::ptrdiff_t>(i) * 2048;
       disk_.format(first + i, {bytes_t(file.begin() + at, file.begin() + at + 2048)},
