@@ -193,24 +193,5 @@ TEST(command_line, settings_for_a_run) {
   }
 }
 
-// -skip with -memory is where $0000 lies in a plain dump: all 16 bits of it.
-TEST(command_line, memory_image_and_its_offset) {
-  struct row {
-    std::vector<std::string> args;
-    std::optional<std::uint64_t> offset;
-  };
-  const row rows[] = {
-      {{"-memory", "a.000"}, std::nullopt},
-      {{"-skip", "FFFF", "-memory", "a.000"}, 0xFFFF},
-      {{"-memory", "a.000", "-offset", "0"}, 0},
-  };
-  for (const row& r : rows) {
-    const parsed p = parse(r.args);
-    ASSERT_TRUE(p.result.run) << r.args[1];
-    EXPECT_EQ(p.result.options.memory_name, "a.000") << r.args[1];
-    EXPECT_EQ(p.result.options.memory_offset, r.offset) << r.args[1];
-  }
-}
-
 }  // namespace
 }  // namespace brenvik
