@@ -30,7 +30,7 @@ inline std::string sample_listing(std::size_t text_bytes) {
   std::string listing;
   unsigned number = 10;
   for (std::size_t i = 0; listing.size() < text_bytes; ++i, number += 10) {
-    listing += std::to_string(number % 65536) + " " + statements[(i * 7) % statement_count];
+    listing += std::to_string(number % 65536) + " " + statements[(i * 5) % statement_count];
     listing += "\r\n";
   }
   return listing;

@@ -16,12 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   brenvik::testing::memory_output image;
   const int result = brenvik::tokenize_text(text.file(), image.file(), brenvik::testing::discard(),
                                             version, load_address);
-  // Whatever the text, the image starts with its lead byte and ends with the end marker.
+  // Whatever the text, the image starts with its lead byte and ends with the end marker; an
+  // image taken (result 0) lies in memory at or below $FFFF, end marker included.
   const std::string bytes = image.bytes();
   if (result != 0 && result != -1) __builtin_trap();
   if (bytes.size() < 3 || bytes[0] != 0 || bytes[bytes.size() - 1] != 0 ||
       bytes[bytes.size() - 2] != 0) {
     __builtin_trap();
   }
+  if (result == 0 && load_address + bytes.size() > 0x10000) __builtin_trap();
   return 0;
 }

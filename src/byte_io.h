@@ -2,7 +2,9 @@
 // instead of a library call per byte.
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -12,14 +14,34 @@
 
 namespace brenvik {
 
+// The eight bytes from `bytes` on as one little-endian number, byte 0 lowest: lets a
+// scanner test eight bytes at once.
+inline uint64_t eight_bytes_at(const void* bytes) {
+  uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) {
+    uint64_t swapped = 0;
+    for (int i = 0; i < 8; ++i, word >>= 8)
+      swapped = swapped << 8 | (word & 0xFF);
+    word = swapped;
+  }
+  return word;
+}
+
 // Reads a stream in blocks into a buffer of fixed size. The bytes read but not yet consumed
-// stay available, so a caller can look ahead as far as the buffer reaches.
+// stay available, so a caller can look ahead as far as the buffer reaches. The eight bytes
+// after the pending ones may be read too (zero bytes, or bytes read before; never memory
+// left unset), so that a scanner can test eight bytes at a time up to the end.
 class block_reader {
  public:
   static constexpr std::size_t capacity = std::size_t{64} << 10;
+  static constexpr std::size_t readable_beyond = 8;
 
   explicit block_reader(FILE* in)
-      : in_(in), buffer_(std::make_unique_for_overwrite<unsigned char[]>(capacity)) {}
+      : in_(in),
+        buffer_(std::make_unique_for_overwrite<unsigned char[]>(capacity + readable_beyond)) {
+    std::memset(buffer_.get(), 0, readable_beyond);
+  }
 
   std::span<const unsigned char> pending() const { return {buffer_.get() + start_, end_ - start_}; }
   void consume(std::size_t count) { start_ += count; }
@@ -36,6 +58,7 @@ class block_reader {
     }
     const std::size_t count = std::fread(buffer_.get() + end_, 1, capacity - end_, in_);
     end_ += count;
+    std::memset(buffer_.get() + end_, 0, readable_beyond);
     return count > 0;
   }
 

@@ -28,6 +28,7 @@ inline constexpr char usage_options[] =
     "\r\n   -h -help\tOutput this help screen here\r\n"
     "   -skip <n>\tSkip <n> HEX bytes in the beginning of input file.\r\n"
     "   -t -text\tForce text mode\r\n"
+    "   -typed\tText mode as the machine stores a listing typed into it\r\n"
     "   -w<version>\ttokenize/detokenize using keywords of specified BASIC version.\r\n"
     "   -k<version>\tlist all keywords for the specified BASIC version\r\n"
     "   -k\t\tlist all BASIC versions available.\r\n"
@@ -111,14 +112,21 @@ inline constexpr char unexpected_null[] =
     "\r\nUnexpected NULL encountered in line %d (offset %d)\r\n";
 inline constexpr char image_truncated[] = "Image ends without its end marker after line %d\r\n";
 inline constexpr char image_empty[] = "Image ends before its first line\r\n";
+inline constexpr char image_past_top[] =
+    "Image runs past the top of memory at $FFFF after line %u\r\n";
+inline constexpr char image_past_top_before_first_line[] =
+    "Image runs past the top of memory at $FFFF before its first line\r\n";
 
 // Line tokenizer; line numbers are printed as stored, 0-65535.
 inline constexpr char line_too_long[] =
     "Line %d is too long (%zu bytes tokenized, at most 250)\r\n";
 inline constexpr char line_past_top[] =
     "Line %u runs past the top of memory at $FFFF: give a lower load address with -l\r\n";
+inline constexpr char program_past_top[] =
+    "The program's end marker would lie past the top of memory at $FFFF\r\n";
+// The line number as written (see tokenizer.h), or as numbered on.
 inline constexpr char line_above_63999[] =
-    "Line %u: line numbers above 63999 cannot be entered on the machine\r\n";
+    "Line %s: line numbers above 63999 cannot be entered on the machine\r\n";
 inline constexpr char line_out_of_order[] =
     "Line %u follows line %u: the machine keeps lines in ascending order\r\n";
 inline constexpr char lines_numbered_on[] =
@@ -127,6 +135,18 @@ inline constexpr char no_version_given[] =
     "No BASIC version given (-w<version>): keywords are kept as text\r\n";
 inline constexpr char text_looks_like_image[] =
     "%s looks like a tokenized program image, not a listing: leave out -t to list it\r\n";
+
+// Typed listings: what the machine would not have stored as written, said once per input
+// as the last message; the items are joined with "; ". Counts are unsigned long long.
+inline constexpr char typed_summary[] = "Typed as the machine takes it: %s\r\n";
+inline constexpr char typed_without_number[] = "%llu line%s without a number not stored";
+inline constexpr char typed_above_63999[] = "%llu line%s above 63999 not stored";
+inline constexpr char typed_deleted[] = "%llu line%s deleted by a number alone";
+inline constexpr char typed_again[] = "%llu line%s typed again, the later kept";
+inline constexpr char typed_cut[] = "%llu line%s cut at 71 characters";
+inline constexpr char typed_item_separator[] = "; ";
+inline constexpr char typed_version_unknown[] =
+    "-typed knows the ROM and OS65D BASICs (versions 0 to 4), not version %d\r\n";
 
 // Disk images. Whole-disk problems stop the run; the first two arguments are the program
 // name and the disk image's name.

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "images.h"
@@ -200,6 +201,10 @@ TEST(decoder, reset_test_uses_the_link_read_so_far) {
   check({"first link $3B02 detected", image, -1, -1, "",
          "Can't detect the BASIC version from line link $0A3B, use -w<version>\r\n"});
 
+  // Without a lead byte the position starts at $FFFF and wraps to 0 after the first byte.
+  check({"no lead byte, first link's low byte 01", bytes({0x01, 0x03, 0x0A, 0x0F, 0x04, 0x00}), -1,
+         -1, "", "Can't detect the BASIC version from line link $0A03, use -w<version>\r\n"});
+
   const std::string longest(249, 'B');
   const std::string top = image_of(0x300, {{10, longest}});
   ASSERT_EQ(top.substr(1, 2), bytes({0xFF, 0x03}));
@@ -274,6 +279,97 @@ TEST(decoder, when_both_readings_reach_the_end_marker_the_shorter_lead_wins) {
   EXPECT_EQ(d.result, 0);
   EXPECT_EQ(d.out, "3 \x04\n\n" + std::string(0xFF - 8, 'A') + "\r\n20 END\r\n");
   EXPECT_EQ(d.err, "");
+}
+
+// A large image is read in pieces, and text eight bytes at a time: a token code, a zero
+// byte, a record's end or a missing terminator at every offset, and record heads cut
+// between pieces, list alike.
+TEST(decoder, a_large_image_lists_whatever_falls_where) {
+  std::vector<testing::record> records;
+  std::vector<std::string> listed;
+  for (unsigned i = 0; i < 2400; ++i) {
+    const std::string before(i % 23, static_cast<char>('A' + i % 26));
+    const std::string after(i % 11, '7');
+    const auto code = static_cast<int>(0x80 + i % 68);
+    std::string text = before;
+    text += static_cast<char>(code);
+    text += after;
+    std::string line = before;
+    line += keyword_text(0, code - 0x80);
+    line += after;
+    if (i % 97 == 0) {  // a zero inside the line, listed as a space
+      text += std::string(1, '\0') + "Z";
+      line += " Z";
+    }
+    records.push_back({i, text});
+    listed.push_back(std::to_string(i) + " " + line);
+  }
+  std::string image = image_of(0x300, records);
+  ASSERT_GT(image.size(), 2 * 16384u);
+  ASSERT_LT(0x300 + image.size(), 0x10000u);
+  // Some terminators give way to a character: the next record follows on the same line.
+  std::string expected;
+  std::string expected_err;
+  std::size_t at = 1;  // of the record in the image
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const std::size_t terminator = at + 4 + records[i].text.size();
+    const bool missing = i % 13 == 5 && i + 1 < records.size();
+    if (missing) image[terminator] = 'Q';
+    const std::size_t zero = records[i].text.find('\0');
+    if (zero != std::string::npos) {
+      expected_err += null_at(static_cast<int>(i), static_cast<int>(0x300 + at + 4 + zero - 1));
+    }
+    expected += listed[i] + (missing ? "Q" : "\r\n");
+    at = terminator + 1;
+  }
+  const decoded d = decode(image, 0);
+  EXPECT_EQ(d.result, 0);
+  EXPECT_TRUE(d.out == expected) << "the listing differs";
+  EXPECT_EQ(d.err, expected_err);
+}
+
+// A program occupies memory from its lead byte through the second byte of its end marker,
+// which must lie at or below $FFFF; the lines before are listed, and the image rejected.
+TEST(decoder, a_program_must_end_at_or_below_the_top_of_memory) {
+  const std::string past_top = "Image runs past the top of memory at $FFFF";
+  struct top_row {
+    const char* what;
+    std::string image;
+    unsigned load_address;
+    int result;
+    std::string out;
+    std::string err;
+  };
+  const top_row rows[] = {
+      {"end marker at $FFFE-$FFFF", image_of(0xFFF0, {{1, "AB"}, {2, "C"}}), 0xFFF0, 0,
+       "1 AB\r\n2 C\r\n", ""},
+      {"end marker at $FFFF-$10000", image_of(0xFFF0, {{1, "AB"}, {2, "CD"}}), 0xFFF0, -1,
+       "1 AB\r\n2 CD\r\n", past_top + " after line 2\r\n"},
+      {"line numbers are named as stored", image_of(0xFFF9, {{65535, ""}}), 0xFFF9, -1,
+       "65535 \r\n", past_top + " after line 65535\r\n"},
+      {"an empty program at $FFFD", bytes({0, 0, 0}), 0xFFFD, 0, "", ""},
+      {"an empty program at $FFFE", bytes({0, 0, 0}), 0xFFFE, -1, "",
+       past_top + " before its first line\r\n"},
+      {"an empty program at $FFFF", bytes({0, 0, 0, 0}), 0xFFFF, -1, "",
+       past_top + " before its first line\r\n"},
+      {"a link that would wrap round is outside its window",
+       bytes({0x00, 0xF8, 0xFF, 0x01, 0x00, 0x41, 0x42, 0x00, 0x03, 0x00, 0x02, 0x00, 0x43, 0x00,
+              0x00, 0x00}),
+       0xFFF0, -1, "1 AB\r\n", "invalid basic offset encountered $0003\r\n"},
+  };
+  for (const top_row& r : rows) {
+    const image_origin origin{.version = 0, .load_address = static_cast<uint16_t>(r.load_address)};
+    const decoded d = decode(r.image, origin);
+    EXPECT_EQ(d.result, r.result) << r.what;
+    EXPECT_EQ(d.out, r.out) << r.what;
+    EXPECT_EQ(d.err, r.err) << r.what;
+
+    const auto* data = reinterpret_cast<const unsigned char*>(r.image.data());
+    memory_output out, err;
+    EXPECT_EQ(decode_image({data, r.image.size()}, out.file(), err.file(), origin), r.result)
+        << r.what << " in memory";
+    EXPECT_EQ(out.bytes() + err.bytes(), r.out + r.err) << r.what << " in memory";
+  }
 }
 
 TEST(decoder, a_load_address_of_its_own) {

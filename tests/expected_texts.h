@@ -16,6 +16,7 @@ inline std::string usage_text(const std::string& program_name) {
          "\r\n   -h -help\tOutput this help screen here\r\n"
          "   -skip <n>\tSkip <n> HEX bytes in the beginning of input file.\r\n"
          "   -t -text\tForce text mode\r\n"
+         "   -typed\tText mode as the machine stores a listing typed into it\r\n"
          "   -w<version>\ttokenize/detokenize using keywords of specified BASIC version.\r\n"
          "   -k<version>\tlist all keywords for the specified BASIC version\r\n"
          "   -k\t\tlist all BASIC versions available.\r\n"

@@ -77,6 +77,7 @@ struct run_setup {
   bool close_stderr = false;               // start brenvik with descriptor 2 closed
   std::optional<rlim_t> memory_limit;      // bytes of address space
   unsigned alarm_seconds = 0;              // SIGALRM after this long (0: none)
+  std::vector<std::string> wrapper;  // a program that runs brenvik, e.g. strace and its options
 };
 
 // Runs brenvik with `args` in `dir`, whose files it may read and write.
@@ -90,7 +91,10 @@ inline run_result run_brenvik(const scratch_dir& dir, const std::vector<std::str
   const std::string out_path = setup.stdout_path.value_or(out_file.string());
   const std::filesystem::path cwd = setup.cwd.empty() ? dir.path() : setup.cwd;
 
-  std::vector<std::string> words{setup.argv0};
+  std::vector<std::string> words = setup.wrapper;
+  if (!words.empty()) words.push_back(BRENVIK_EXE);
+  words.push_back(setup.argv0);
+  if (!setup.wrapper.empty()) words.pop_back();
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv(words.size() + 1, nullptr);
   std::transform(words.begin(), words.end(), argv.begin(), [](auto& w) { return w.data(); });
@@ -123,6 +127,10 @@ inline run_result run_brenvik(const scratch_dir& dir, const std::vector<std::str
     if (setup.close_stdout) close(1);
     if (setup.close_stderr) close(2);
     alarm(setup.alarm_seconds);
+    if (!setup.wrapper.empty()) {
+      execvp(argv[0], argv.data());
+      fail("exec wrapper");
+    }
     execv(BRENVIK_EXE, argv.data());
     fail("exec " BRENVIK_EXE);
   }

@@ -55,9 +55,9 @@ std::string numbered_on(int count, unsigned first) {
          "; numbered on, the first as line " + std::to_string(first) + "\r\n";
 }
 
-std::string above_63999(unsigned line) {
-  return "Line " + std::to_string(line) +
-         ": line numbers above 63999 cannot be entered on the machine\r\n";
+// The warning for a line number the machine cannot take, named as written.
+std::string above_63999(const std::string& line) {
+  return "Line " + line + ": line numbers above 63999 cannot be entered on the machine\r\n";
 }
 
 TEST(tokenizer, lines_become_records) {
@@ -94,20 +94,60 @@ TEST(tokenizer, lines_become_records) {
 
 TEST(tokenizer, line_numbers_read_as_decimal_modulo_65536) {
   const row rows[] = {
-      {"negative", "-5 END", 0, 0x300, image_of(0x300, {{65531, "\x80"}}), above_63999(65531)},
+      {"negative", "-5 END", 0, 0x300, image_of(0x300, {{65531, "\x80"}}), above_63999("-5")},
       {"plus sign", "+7 A", -1, 0x300, image_of(0x300, {{7, "A"}})},
-      {"above 65535", "65538 A", -1, 0x300, image_of(0x300, {{2, "A"}})},
-      {"very long", "123456789012345678901234567890 A", -1, 0x300, image_of(0x300, {{2770, "A"}})},
+      {"above 65535", "65538 A", -1, 0x300, image_of(0x300, {{2, "A"}}), above_63999("65538")},
+      {"very long", "123456789012345678901234567890 A", -1, 0x300, image_of(0x300, {{2770, "A"}}),
+       above_63999("1234567890123456789...")},
       {"sign without digits is text", "- A", 0, 0x300, image_of(0x300, {{10, "\xA4 A"}}),
        numbered_on(1, 10)},
       {"number runs into the text", "20PRINT", 0, 0x300, image_of(0x300, {{20, "\x97"}})},
       {"numbering wraps", "65535 A\r\nB", -1, 0x300, image_of(0x300, {{65535, "A"}, {1, "B"}}),
-       above_63999(65535) +
+       above_63999("65535") +
            "Line 1 follows line 65535: the machine keeps lines in ascending order\r\n" +
            numbered_on(1, 1)},
   };
   for (const row& r : rows)
     check(r);
+}
+
+// The machine takes line numbers 0 to 63999. A number outside them is stored modulo 65536
+// and named in the warning as written: digits without leading zeros, a minus sign kept, a
+// plus sign dropped, at most 19 digits and "..." after them.
+TEST(tokenizer, line_numbers_the_machine_cannot_take_are_named_as_written) {
+  const row rows[] = {
+      {"the highest it takes", "63999 A", -1, 0x300, image_of(0x300, {{63999, "A"}})},
+      {"one above", "64000 A", -1, 0x300, image_of(0x300, {{64000, "A"}}), above_63999("64000")},
+      {"above 65535, stored modulo 65536", "70000 A", -1, 0x300, image_of(0x300, {{4464, "A"}}),
+       above_63999("70000")},
+      {"65536 is stored as 0", "65536 A", -1, 0x300, image_of(0x300, {{0, "A"}}),
+       above_63999("65536")},
+      {"leading zeros are not named", "0070000 A", -1, 0x300, image_of(0x300, {{4464, "A"}}),
+       above_63999("70000")},
+      {"nor taken for a longer number", "00000000000000000000001 A", -1, 0x300,
+       image_of(0x300, {{1, "A"}})},
+      {"a plus sign is dropped", "+70000 A", -1, 0x300, image_of(0x300, {{4464, "A"}}),
+       above_63999("70000")},
+      {"a minus sign is kept", "-5 A", -1, 0x300, image_of(0x300, {{65531, "A"}}),
+       above_63999("-5")},
+      {"minus zero is zero", "-00 A", -1, 0x300, image_of(0x300, {{0, "A"}})},
+      {"19 digits are named whole", "1234567890123456789 A", -1, 0x300,
+       image_of(0x300, {{0x8115, "A"}}), above_63999("1234567890123456789")},
+      {"20 digits are cut after 19", "-0012345678901234567890 A", -1, 0x300,
+       image_of(0x300, {{0x10000 - 0x0AD2, "A"}}), above_63999("-1234567890123456789...")},
+      {"a bare number above 65535 only numbers the next line", "70000\r\nA", -1, 0x300,
+       image_of(0x300, {{4464, "A"}}), numbered_on(1, 4464)},
+      {"a line numbered on is judged by the number it gets", "63998 A\r\nB", -1, 0x300,
+       image_of(0x300, {{63998, "A"}, {64000, "B"}}), above_63999("64000") + numbered_on(1, 64000)},
+  };
+  for (const row& r : rows)
+    check(r);
+
+  // A number of any length costs no memory and is named by its first digits.
+  const tokenized huge = tokenize(std::string(100001, '9') + " A", -1, 0x300);
+  EXPECT_EQ(huge.result, 0);
+  EXPECT_EQ(huge.image, image_of(0x300, {{0xFFFF, "A"}}));
+  EXPECT_EQ(huge.err, above_63999("9999999999999999999..."));
 }
 
 TEST(tokenizer, line_ends_and_long_lines) {
@@ -142,7 +182,7 @@ TEST(tokenizer, a_line_too_long_for_a_record_ends_the_image) {
 
   const tokenized unnumbered = tokenize("-2 A\r\n" + std::string(4000, 'C'), -1, 0x300);
   EXPECT_EQ(unnumbered.result, -1);
-  EXPECT_EQ(unnumbered.err, above_63999(65534) +
+  EXPECT_EQ(unnumbered.err, above_63999("-2") +
                                 "Line 0 is too long (4000 bytes tokenized, at most 250)\r\n" +
                                 numbered_on(1, 0));
 }
@@ -197,7 +237,7 @@ TEST(tokenizer, captured_listings) {
       {"screen text is numbered on", "10 A\r\nOK\r\nLIST\r\n", 0, 0x300,
        image_of(0x300, {{10, "A"}, {12, "OK"}, {14, "\x99"}}), numbered_on(2, 12)},
       {"out of order, and above 63999", "20 A\r\n10 B\r\n64000 C", -1, 0x300,
-       image_of(0x300, {{20, "A"}, {10, "B"}, {64000, "C"}}), out_of_order + above_63999(64000)},
+       image_of(0x300, {{20, "A"}, {10, "B"}, {64000, "C"}}), out_of_order + above_63999("64000")},
       {"the same number twice", "5 A\r\n5 B", -1, 0x300, image_of(0x300, {{5, "A"}, {5, "B"}}),
        "Line 5 follows line 5: the machine keeps lines in ascending order\r\n"},
       {"a tokenized image given as text", image_of(0x300, {{10, "\x97"}}), 0, 0x300,
@@ -218,7 +258,9 @@ TEST(tokenizer, lines_longer_than_a_piece) {
        image_of(0x300, {{10, "\x97"}})},
       {"a number across pieces", "1" + zeros + "0 A", -1, 0x300, image_of(0x300, {{10, "A"}})},
       {"a sign across pieces", "-" + zeros + "5 A", -1, 0x300, image_of(0x300, {{65531, "A"}}),
-       above_63999(65531)},
+       above_63999("-5")},
+      {"digits across pieces, named whole", "7" + zeros + "0000 A", -1, 0x300,
+       image_of(0x300, {{4464, "A"}}), above_63999("70000")},
       {"DATA across pieces", "10 DATA " + zeros + "1:PRINT", 0, 0x300,
        image_of(0x300, {{10, "\x83 1:\x97"}})},
       {"a string across pieces", "10 PRINT \"" + std::string(5000, '\0') + "PRINT\":END", 0, 0x300,
@@ -236,13 +278,59 @@ TEST(tokenizer, lines_longer_than_a_piece) {
   EXPECT_EQ(t.err, "Line 20 is too long (5000 bytes tokenized, at most 250)\r\n");
 }
 
-// Records must end below $FFFF, where the end marker still fits.
+// The input is read in blocks of 64 KB: lines run across them, and a CR LF split between
+// two blocks is one line end.
+TEST(tokenizer, lines_across_the_blocks_the_input_is_read_in) {
+  const std::string ends[] = {"\r\n", "\n", "\r"};
+  std::string text;
+  std::vector<testing::record> records;
+  const auto add = [&](unsigned number, std::size_t padding, const std::string& end) {
+    std::string content(1, 'A');
+    content += std::to_string(number % 7);
+    text.append(padding, ' ');
+    text += std::to_string(number);
+    text += ' ';
+    text += content;
+    text += end;
+    records.push_back({number, content});
+  };
+  unsigned number = 0;
+  while (text.size() + 400 < 65535) {
+    add(number, number % 300, ends[number % 3]);
+    ++number;
+  }
+  // The CR of this line is the first block's last byte, its LF the second block's first.
+  const std::size_t head = std::to_string(number).size() + 3;
+  add(number++, 65535 - text.size() - head, "\r\n");
+  ASSERT_EQ(text.substr(65535, 2), "\r\n");
+  while (text.size() < 200000) {
+    add(number, number % 300, ends[number % 3]);
+    ++number;
+  }
+  check({"lines across blocks", text, -1, 0x300, image_of(0x300, records)});
+}
+
+// A program, its end marker included, must lie at or below $FFFF.
 TEST(tokenizer, a_program_that_runs_past_the_top_of_memory_is_refused) {
-  check({"the last record fits exactly", "1 AB\r\n2 C", -1, 0xFFF0,
-         image_of(0xFFF0, {{1, "AB"}, {2, "C"}})});
-  check({"one byte more does not", "1 AB\r\n2 C\r\n3 D", -1, 0xFFF4,
-         bytes({0, 0xFC, 0xFF, 0x01, 0x00, 0x41, 0x42, 0x00, 0, 0}),
-         "Line 2 runs past the top of memory at $FFFF: give a lower load address with -l\r\n", -1});
+  const std::string end_marker_past_top =
+      "The program's end marker would lie past the top of memory at $FFFF\r\n";
+  const row rows[] = {
+      {"the last record fits exactly", "1 AB\r\n2 C", -1, 0xFFF0,
+       image_of(0xFFF0, {{1, "AB"}, {2, "C"}})},
+      {"one byte more does not", "1 AB\r\n2 C\r\n3 D", -1, 0xFFF4,
+       bytes({0, 0xFC, 0xFF, 0x01, 0x00, 0x41, 0x42, 0x00, 0, 0}),
+       "Line 2 runs past the top of memory at $FFFF: give a lower load address with -l\r\n", -1},
+      {"an empty program fits at $FFFD", "", 0, 0xFFFD, bytes({0, 0, 0})},
+      {"an empty program at $FFFE does not", "", 0, 0xFFFE, bytes({0, 0, 0}), end_marker_past_top,
+       -1},
+      {"nor at $FFFF", "", 0, 0xFFFF, bytes({0, 0, 0}), end_marker_past_top, -1},
+      {"lines without text make an empty program", "10\r\n20\r\n", 0, 0xFFFF, bytes({0, 0, 0}),
+       end_marker_past_top, -1},
+      {"a line refused there is the one message", "10 A", 0, 0xFFFE, bytes({0, 0, 0}),
+       "Line 10 runs past the top of memory at $FFFF: give a lower load address with -l\r\n", -1},
+  };
+  for (const row& r : rows)
+    check(r);
 }
 
 // Programs of every version, written as the machine lists them (keywords in full, names in

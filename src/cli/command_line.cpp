@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "messages.h"
+#include "tokenize/typed.h"
 
 namespace brenvik {
 
@@ -132,6 +133,10 @@ class parser {
       return true;
     }
     if (option == "-text" || option == "-t") return set(options().text_mode);
+    if (option == "-typed") {
+      options().typed = true;
+      return set(options().text_mode);
+    }
     if (option.size() >= 2 && (option[1] == 'h' || option[1] == 'H')) {
       return usage_error(message::banner);
     }
@@ -170,6 +175,10 @@ class parser {
 
   // Options that cannot go together, once all are read.
   bool check_combination() {
+    if (options().typed && options().version > last_typed_version) {
+      report(err_, message::typed_version_unknown, options().version);
+      return usage_error(nullptr);
+    }
     if (options().json &&
         (!options().disk_name || options().text_mode || !options().inputs.empty())) {
       return usage_error(message::json_needs_disk);

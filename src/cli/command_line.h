@@ -20,6 +20,7 @@ struct run_options {
   std::optional<uint16_t> load_address;
   int16_t skip_count = 0;  // bytes to discard from the first input; <= 0 skips nothing
   bool text_mode = false;  // -t: tokenize a listing instead of listing an image
+  bool typed = false;      // -typed: text mode, as the machine stores typed lines
   bool force_overwrite = false;
   std::optional<std::string> output_name;
   std::optional<std::string> disk_name;    // -disk: inputs name its entries (or, with -t, listings)
@@ -44,6 +45,7 @@ struct parse_result {
 // Hexadecimal values (-l, -skip) read as strtoul does in base 16 and keep their low 16 bits;
 // version numbers read as the standard decimal conversion does. -disk takes a separate value
 // like -o; -skip cannot go with it, and -t -disk needs -o. -json goes with -disk alone.
+// -typed is text mode for the versions whose typed input is known (0-4).
 // -memory takes a separate value too; -skip with it is the offset of $0000 in a plain dump;
 // -t, -disk and inputs cannot go with it.
 parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FILE* err);

@@ -13,6 +13,7 @@
 #include "image/decoder.h"
 #include "messages.h"
 #include "tokenize/tokenizer.h"
+#include "tokenize/typed.h"
 
 namespace brenvik {
 
@@ -122,13 +123,16 @@ std::string entry_name(const std::string& input) {
   return name;
 }
 
-// Tokenizes the listing of `input` into `out`, as the disk store asks for it. A listing
+// Tokenizes the listing of `input` into `out` (as typed, with -typed), as the disk store
+// asks for it. A listing
 // that cannot be opened or read is refused like one that cannot be stored.
 int tokenize_listing(const run_context& run, const std::string& path, int version,
                      uint16_t load_address, FILE* out) {
   FILE* listing = run.open_input(path);
   if (listing == nullptr) return -1;
-  const int result = tokenize_text(listing, out, run.err, version, load_address, path.c_str());
+  const int result =
+      run.options.typed ? type_listing(listing, out, run.err, version, load_address)
+                        : tokenize_text(listing, out, run.err, version, load_address, path.c_str());
   const bool read_failed = std::ferror(listing) != 0;
   std::fclose(listing);
   if (read_failed) report(run.err, message::read_error, run.program(), path.c_str());

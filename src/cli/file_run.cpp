@@ -4,6 +4,7 @@
 #include "image/decoder.h"
 #include "messages.h"
 #include "tokenize/tokenizer.h"
+#include "tokenize/typed.h"
 
 namespace brenvik {
 
@@ -52,9 +53,12 @@ outcome convert_file(const run_context& run, const std::string* input_name, int&
   }
 
   int result = 0;
-  if (options.text_mode) {
-    result = tokenize_text(input, to->stream(), run.err, options.version,
-                           options.load_address.value_or(own_load_address(options.version)), label);
+  const uint16_t load_address = options.load_address.value_or(own_load_address(options.version));
+  if (options.typed) {
+    const int version = options.version == no_version ? 0 : options.version;
+    result = type_listing(input, to->stream(), run.err, version, load_address);
+  } else if (options.text_mode) {
+    result = tokenize_text(input, to->stream(), run.err, options.version, load_address, label);
   } else {
     result = decode_image(input, to->stream(), run.err,
                           {.version = options.version, .load_address = options.load_address});
@@ -70,7 +74,9 @@ outcome convert_file(const run_context& run, const std::string* input_name, int&
 }  // namespace
 
 int convert_files(const run_context& run) {
-  if (run.options.text_mode && run.options.version == no_version) {
+  if (run.options.typed && run.options.version == no_version) {
+    report(run.err, message::version_chosen, version_table[0].name);
+  } else if (run.options.text_mode && run.options.version == no_version) {
     report(run.err, message::no_version_given);
   }
   int skip_count = run.options.skip_count;

@@ -1,12 +1,16 @@
 #include "cli/output_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <string_view>
 
 namespace brenvik {
@@ -33,6 +37,107 @@ std::string hidden_name(const std::string& directory, const std::string& name, u
   return hidden;
 }
 
+// Temporary names of this process that a signal which ends it must remove first. Fixed
+// storage, because the handler may call only async-signal-safe functions.
+struct held_name {
+  char path[PATH_MAX];
+  volatile std::sig_atomic_t held;
+};
+held_name held_names[2];
+
+constexpr int stopping_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+void remove_held_names(int signal_number) {
+  for (held_name& name : held_names)
+    if (name.held != 0) unlink(name.path);
+  struct sigaction standard {};
+  standard.sa_handler = SIG_DFL;
+  sigaction(signal_number, &standard, nullptr);
+  raise(signal_number);  // delivered when the handler returns: the process ends by it
+}
+
+// Lets the stopping signals remove the held names; a signal the process ignores stays so.
+void catch_stopping_signals() {
+  static bool caught = false;
+  if (caught) return;
+  caught = true;
+  struct sigaction handler {};
+  handler.sa_handler = remove_held_names;
+  sigemptyset(&handler.sa_mask);
+  for (const int signal_number : stopping_signals)
+    sigaddset(&handler.sa_mask, signal_number);
+  for (const int signal_number : stopping_signals) {
+    struct sigaction old {};
+    if (sigaction(signal_number, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) {
+      sigaction(signal_number, &handler, nullptr);
+    }
+  }
+}
+
+// Holds `path` for removal by a stopping signal; returns its slot, or -1 when none is free.
+int hold_name(const std::string& path) {
+  catch_stopping_signals();
+  for (int slot = 0; slot < static_cast<int>(std::size(held_names)); ++slot) {
+    held_name& name = held_names[slot];
+    if (name.held != 0 || path.size() >= sizeof name.path) continue;
+    std::memcpy(name.path, path.c_str(), path.size() + 1);
+    name.held = 1;
+    return slot;
+  }
+  return -1;
+}
+
+void release_name(int slot) {
+  if (slot >= 0) held_names[slot].held = 0;
+}
+
+// True when `entry` is a temporary name of an output: ".<output>.<pid>-<n>~"; `output`
+// receives the output's name, `pid` the number of the process that made it.
+bool temporary_of(std::string_view entry, std::string_view& output, long& pid) {
+  if (!entry.starts_with('.') || !entry.ends_with('~')) return false;
+  const std::size_t dot = entry.rfind('.');
+  if (dot == 0) return false;
+  output = entry.substr(1, dot - 1);
+  const std::string_view number = entry.substr(dot + 1, entry.size() - dot - 2);
+  const std::size_t dash = number.find('-');
+  if (dash == 0 || dash == std::string_view::npos ||
+      number.find_first_not_of("0123456789-") != std::string_view::npos ||
+      number.find('-', dash + 1) != std::string_view::npos) {
+    return false;
+  }
+  pid = std::strtol(std::string(number.substr(0, dash)).c_str(), nullptr, 10);
+  return pid > 0;
+}
+
+// Removes the temporaries of output `name` in `directory` that runs left behind when they
+// were killed: those whose process no longer exists. A folder is read once per run, for
+// all its outputs: a run into a folder writes many.
+void remove_stale_temporaries(const std::string& directory, std::string_view name) {
+  static std::map<std::string, std::multimap<std::string, std::string>> stale_in;
+  auto [place, fresh] = stale_in.try_emplace(directory);
+  std::multimap<std::string, std::string>& stale = place->second;
+  if (fresh) {
+    DIR* folder = opendir(directory.c_str());
+    if (folder == nullptr) return;
+    while (const dirent* found = readdir(folder)) {
+      std::string_view output;
+      long pid = 0;
+      if (temporary_of(found->d_name, output, pid) && pid != getpid() &&
+          kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+        stale.emplace(std::string(output), found->d_name);
+      }
+    }
+    closedir(folder);
+  }
+  const auto [first, last] = stale.equal_range(std::string(name));
+  for (auto left = first; left != last; ++left) {
+    std::string path = directory;
+    path.append(1, '/').append(left->second);
+    unlink(path.c_str());
+  }
+  stale.erase(first, last);
+}
+
 }  // namespace
 
 std::unique_ptr<output_file> output_file::create(const std::string& name, const char* mode_from) {
@@ -44,21 +149,29 @@ std::unique_ptr<output_file> output_file::create(const std::string& name, const 
     if (realpath(name.c_str(), resolved) != nullptr) target = resolved;
   }
   const std::string directory = folder_part(target);
+  remove_stale_temporaries(directory, file_part(target));
 
   std::string temporary;
+  int held = -1;
   int descriptor = open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   if (descriptor < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
     for (unsigned attempt = 0; descriptor < 0 && attempt < 100; ++attempt) {
       temporary = hidden_name(directory, target, attempt);
+      release_name(held);
+      held = hold_name(temporary);
       descriptor = open(temporary.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
       if (descriptor < 0 && errno != EEXIST) break;
     }
   }
-  if (descriptor < 0) return nullptr;
+  if (descriptor < 0) {
+    release_name(held);
+    return nullptr;
+  }
   struct stat old {};
   if (mode_from != nullptr && stat(mode_from, &old) == 0) fchmod(descriptor, old.st_mode & 07777);
   auto file = std::unique_ptr<output_file>(
       new output_file(target, directory, descriptor, descriptor >= 0 ? temporary : ""));
+  file->held_ = held;
   file->stream_ = fdopen(descriptor, "w+b");
   if (file->stream_ == nullptr) return nullptr;
   return file;
@@ -78,6 +191,7 @@ output_file::~output_file() {
     ::close(descriptor_);
   }
   if (!committed_ && !temporary_.empty()) unlink(temporary_.c_str());
+  release_name(held_);
 }
 
 bool output_file::close() {
@@ -101,18 +215,22 @@ output_file::commit_result output_file::commit(bool replace) {
   } else if (!temporary_.empty()) {
     if (rename(temporary_.c_str(), name_.c_str()) != 0) return commit_result::failed;
   } else {
+    // The new file gets a hidden name that a stopping signal removes, and that takes the
+    // output's place at once.
     std::string hidden;
     bool linked = false;
+    int held = -1;
     for (unsigned attempt = 0; !linked && attempt < 100; ++attempt) {
       hidden = hidden_name(directory_, name_, attempt);
+      release_name(held);
+      held = hold_name(hidden);
       linked = link_to(hidden);
-      if (!linked && errno != EEXIST) return commit_result::failed;
+      if (!linked && errno != EEXIST) break;
     }
-    if (!linked) return commit_result::failed;
-    if (rename(hidden.c_str(), name_.c_str()) != 0) {
-      unlink(hidden.c_str());
-      return commit_result::failed;
-    }
+    const bool renamed = linked && rename(hidden.c_str(), name_.c_str()) == 0;
+    if (linked && !renamed) unlink(hidden.c_str());
+    release_name(held);
+    if (!renamed) return commit_result::failed;
   }
   if (!temporary_.empty() && !replace) unlink(temporary_.c_str());
   committed_ = true;

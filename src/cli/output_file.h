@@ -10,7 +10,11 @@ namespace brenvik {
 // Bytes written to stream() go to a new, nameless file in the output's folder; commit()
 // gives it the output's name, so that a failed or killed run leaves an existing output
 // exactly as it was and no temporary file behind. Where the folder cannot hold a nameless
-// file, a hidden temporary name beside the output is used and removed on failure.
+// file, and for the moment in which a new file takes an existing output's place, a hidden
+// name beside the output (".<output>.<pid>-<n>~") is used: removed on failure, and by
+// SIGINT, SIGTERM, SIGHUP or SIGPIPE before the process ends by that signal. One left by a
+// run that was killed outright (SIGKILL) is removed by the next run that writes the same
+// output, once no process of its number exists.
 class output_file {
  public:
   enum class commit_result { done, exists, failed };
@@ -42,6 +46,7 @@ class output_file {
   std::string directory_;
   int descriptor_;
   std::string temporary_;  // the hidden name, when the file has one
+  int held_ = -1;          // the slot that holds it for removal by a stopping signal
   FILE* stream_ = nullptr;
   bool committed_ = false;
 };

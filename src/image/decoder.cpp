@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -49,23 +50,43 @@ static_assert([] {
   return true;
 }());
 
-// Writes a line number in decimal at `out` and returns the cursor after it.
+// The highest address of the machine's memory: a program must end at or below it.
+constexpr unsigned top_of_memory = 0xFFFF;
+
+// Every byte's low bit, and every byte's high bit: for testing eight bytes at once.
+constexpr uint64_t low_bits = 0x0101010101010101;
+constexpr uint64_t high_bits = 0x8080808080808080;
+
+// The decimal digits of 0-99, two characters each.
+constexpr std::array<char, 200> digit_pairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// Writes a line number (0-65535) in decimal at `out` and returns the cursor after it.
 unsigned char* write_decimal(unsigned char* out, unsigned value) {
   const std::size_t digits = value >= 10000  ? 5
                              : value >= 1000 ? 4
                              : value >= 100  ? 3
                              : value >= 10   ? 2
                                              : 1;
-  for (std::size_t i = digits; i > 0; --i) {
-    out[i - 1] = static_cast<unsigned char>('0' + value % 10);
-    value /= 10;
+  unsigned char* cursor = out + digits;
+  while (value >= 10) {
+    cursor -= 2;
+    std::memcpy(cursor, &digit_pairs[std::size_t{2} * (value % 100)], 2);
+    value /= 100;
   }
+  if (cursor != out) *out = static_cast<unsigned char>('0' + value);
   return out + digits;
 }
 
 // The verdict on a complete line link, and the version and position counter to go on with.
 struct link_verdict {
-  enum kind_t : uint8_t { next_record, end_of_program, outside_window, no_row_fits } kind;
+  enum kind_t : uint8_t { next_record, end_of_program, past_top, outside_window, no_row_fits } kind;
   int version;
   uint16_t position;
 };
@@ -88,7 +109,11 @@ constexpr link_verdict check_link(unsigned link, uint16_t position, int version,
     }
     if (version == no_version) return {link_verdict::no_row_fits, version, position};
   }
-  if (link == image::end_link) return {link_verdict::end_of_program, version, position};
+  if (link == image::end_link) {
+    // The end marker lies at the position and the byte after it, below $10000.
+    return {position + 1u <= top_of_memory ? link_verdict::end_of_program : link_verdict::past_top,
+            version, position};
+  }
   if (!image::link_within_reach(link, position)) {
     return {link_verdict::outside_window, version, position};
   }
@@ -190,8 +215,12 @@ class reading {
     unsigned link = link_;
     unsigned line = line_;
     phase current = phase_;
+    // Detection sets the keywords only at a record's link, before any text is read.
+    const padded_list* keywords = keywords_;
     const unsigned char* next = bytes.data();
     const unsigned char* end = next + bytes.size();
+    // Eight bytes can be read from any position before this one.
+    const unsigned char* const word_limit = bytes.size() >= 8 ? end - 7 : next;
     while (next != end) {
       if (current == phase::text) {
         // Text, the bulk of an image, is read in runs: up to the byte after which the
@@ -202,11 +231,32 @@ class reading {
         const unsigned char* const run_end = next + run;
         bool zero = false;
         while (next != run_end) {
-          const unsigned byte = *next++;
-          if (byte - 1u < first_token - 1u) {  // a character, 01-7F
-            *out++ = static_cast<unsigned char>(byte);
-          } else if (byte != image::terminator) {
-            const padded_keyword& keyword = (*keywords_)[byte - first_token];
+          // Eight characters at a time where the input has eight more bytes: all eight are
+          // copied, and the cursors move past the characters before the first token code,
+          // zero byte or end of the run.
+          if (next < word_limit) {
+            const uint64_t word = eight_bytes_at(next);
+            std::memcpy(out, next, 8);
+            // The lowest marked byte is the first code or zero (a zero's borrow can only
+            // mark bytes above it); with none marked, all eight are characters.
+            const auto characters = static_cast<std::size_t>(
+                std::countr_zero((word | (word - low_bits)) & high_bits) / 8);
+            const auto left = static_cast<std::size_t>(run_end - next);
+            if (characters >= left) {
+              out += left;
+              next = run_end;
+              break;
+            }
+            out += characters;
+            next += characters;
+            if (characters == 8) continue;
+          } else if (*next - 1u < first_token - 1u) {  // a character, 01-7F
+            *out++ = *next++;
+            continue;
+          }
+          const unsigned byte = *next++;  // a token code or a zero
+          if (byte != image::terminator) {
+            const padded_keyword& keyword = (*keywords)[byte - first_token];
             std::memcpy(out, keyword.text.data(), keyword.text.size());
             out += keyword.length;
           } else {
@@ -232,6 +282,38 @@ class reading {
         continue;
       }
 
+      // A whole record head at once, where the reset test cannot restart the record inside
+      // it: after the link's low byte only a position (as it stands then, wrapped to 16
+      // bits) below $FF can reach that byte's value, and a link that passes its check lies
+      // at least five bytes on. (At $FFFE the position after the low byte is $FFFF, out of
+      // reach too, but the test below leaves that one head to the byte-wise path.)
+      if (current == phase::link_low && end - next >= 4 &&
+          static_cast<uint16_t>(position + 2) > 0xFFu) {
+        link = image::word_at(next);
+        position = static_cast<uint16_t>(position + 1);
+        // The usual case, a version and a link to the next record, without a call.
+        const bool plain_record = version_ != no_version && link != image::end_link &&
+                                  image::link_within_reach(link, position);
+        if (plain_record) {
+          passed_first_link_ = true;
+        } else {
+          const link_taken taken = take_link(link, position, out);
+          position = taken.position;
+          if (!taken.goes_on) {
+            end = next + 2;  // the reading ends with the link's high byte
+            next = end;
+            break;
+          }
+        }
+        keywords = keywords_;
+        line = image::word_at(next + 2);
+        next += 4;
+        position = static_cast<uint16_t>(position + 3);
+        out = start_line(out, line);
+        current = phase::text;
+        continue;
+      }
+
       const unsigned byte = *next++;
       switch (current) {
         case phase::link_low:
@@ -241,25 +323,14 @@ class reading {
         case phase::link_high: {
           link += byte << 8;
           current = phase::line_low;
-          const link_verdict verdict = check_link(link, position, version_, detect_at_);
-          if (verdict.version != version_) {
-            version_ = verdict.version;
-            keywords_ = &padded_keywords[static_cast<std::size_t>(version_)];
-            listing_.note(out, format_message(message::version_chosen, name()));
+          const link_taken taken = take_link(link, position, out);
+          position = taken.position;
+          if (!taken.goes_on) {
+            end = next;  // the reading ends with this byte
+            continue;
           }
-          position = verdict.position;
-          if (verdict.kind == link_verdict::next_record) {
-            passed_first_link_ = true;
-            break;
-          }
-          if (verdict.kind == link_verdict::no_row_fits) {
-            listing_.note(out, format_message(message::version_not_detected, link));
-          } else if (verdict.kind == link_verdict::outside_window) {
-            listing_.note(out, format_message(message::invalid_link, link));
-          }
-          state_ = verdict.kind == link_verdict::end_of_program ? state::complete : state::rejected;
-          end = next;  // the reading ends with this byte
-          continue;
+          keywords = keywords_;
+          break;
         }
         case phase::line_low:
           line = byte;
@@ -267,9 +338,7 @@ class reading {
           break;
         case phase::line_high:
           line += byte << 8;
-          out = write_decimal(out, line);
-          *out++ = ' ';
-          last_line_ = static_cast<int>(line);
+          out = start_line(out, line);
           current = phase::text;
           break;
         case phase::text:
@@ -299,6 +368,51 @@ class reading {
   enum class phase : uint8_t { link_low, link_high, line_low, line_high, text };
 
   const char* name() const { return version_table[static_cast<std::size_t>(version_)].name; }
+
+  // Checks a record's complete link, read at `position` (detecting the version when none is
+  // set yet, which moves the position). Returns whether the record goes on (otherwise the
+  // reading has ended, and said why at `out`) and the position to go on from.
+  struct link_taken {
+    bool goes_on;
+    uint16_t position;
+  };
+  link_taken take_link(unsigned link, uint16_t position, unsigned char* out) {
+    const link_verdict verdict = check_link(link, position, version_, detect_at_);
+    if (verdict.version != version_) {
+      version_ = verdict.version;
+      keywords_ = &padded_keywords[static_cast<std::size_t>(version_)];
+      listing_.note(out, format_message(message::version_chosen, name()));
+    }
+    switch (verdict.kind) {
+      case link_verdict::next_record:
+        passed_first_link_ = true;
+        return {true, verdict.position};
+      case link_verdict::end_of_program:
+        state_ = state::complete;
+        return {false, verdict.position};
+      case link_verdict::past_top:
+        listing_.note(out, last_line_ < 0 ? std::string(message::image_past_top_before_first_line)
+                                          : format_message(message::image_past_top,
+                                                           static_cast<unsigned>(last_line_)));
+        break;
+      case link_verdict::outside_window:
+        listing_.note(out, format_message(message::invalid_link, link));
+        break;
+      case link_verdict::no_row_fits:
+        listing_.note(out, format_message(message::version_not_detected, link));
+        break;
+    }
+    state_ = state::rejected;
+    return {false, verdict.position};
+  }
+
+  // Writes a record's line number and the space after it.
+  unsigned char* start_line(unsigned char* out, unsigned line) {
+    out = write_decimal(out, line);
+    *out++ = ' ';
+    last_line_ = static_cast<int>(line);
+    return out;
+  }
 
   int version_;
   std::optional<uint16_t> detect_at_;
@@ -369,8 +483,13 @@ class image_decoder {
   // returns the decoder's result.
   int finish(bool read_failed) {
     if (!first_) {
-      // Nothing but zero bytes: three of them are a lead byte and an end marker.
-      if (lead_bytes_ >= 3) return 0;
+      // Nothing but zero bytes: three of them are a lead byte and an end marker, which must
+      // lie below $10000 where the load address is known.
+      if (lead_bytes_ >= 3) {
+        if (version_ == no_version || base_ + 2 <= top_of_memory) return 0;
+        if (!read_failed) report(err_, message::image_past_top_before_first_line);
+        return -1;
+      }
       if (!read_failed) report(err_, message::image_empty);
       return -1;
     }

@@ -35,12 +35,14 @@ struct image_origin {
 //
 // Every link must lie between the position reached and 255 bytes above it. A zero byte
 // inside a line is reported and listed as a space. Input of three or more zero bytes alone
-// is an empty program.
+// is an empty program: a lead byte and an end marker. A program occupies memory from its
+// lead byte through the second byte of its end marker, which must lie at or below $FFFF.
 //
 // Returns 0 when the image ends with its end marker (what follows is not read), and -1 when
-// it is rejected: no version fits, a link is outside its window, or the input ends before
-// the end marker (the lines read so far are listed and the last line read is named). A read
-// error ends the listing as a rejection, without a message, and stays on the stream.
+// it is rejected: no version fits, a link is outside its window, the input ends before the
+// end marker, or the end marker lies past $FFFF (the lines read so far are listed, and the
+// last line read is named). A read error ends the listing as a rejection, without a
+// message, and stays on the stream.
 int decode_image(FILE* in, FILE* out, FILE* err, const image_origin& origin);
 
 // The same for an image in memory.

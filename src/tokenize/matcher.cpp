@@ -1,45 +1,94 @@
 #include "tokenize/matcher.h"
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
+#include "byte_io.h"
 #include "catalogue/catalogue.h"
 
 namespace brenvik {
 
 namespace {
 
-// A keyword can only match where the text starts with its first character, exactly. So the
-// keywords of each row are grouped by first character, each group in token-code order, and
-// only one group is tried: the result is the same as trying every keyword in order.
-struct candidate {
-  std::string_view keyword;
-  unsigned position = 0;  // in the row's list: the token code is 0x80 + position
-};
+using candidate = keyword_matcher::candidate;
+using keyword_list_span = keyword_matcher::list;
+constexpr std::size_t second_keys = keyword_matcher::second_keys;
+constexpr unsigned second_key(unsigned c) {
+  return keyword_matcher::second_key(c);
+}
+
+constexpr std::size_t most_keywords = 128;
+constexpr std::size_t rows = version_count + 1;  // the last row holds no keywords
+// Groups per row: the most first characters any row's keywords have, plus the empty group 0.
+constexpr std::size_t most_groups = [] {
+  std::size_t most = 0;
+  for (const version_entry& row : version_table) {
+    std::array<bool, 256> seen{};
+    std::size_t count = 0;
+    for (std::string_view keyword : row.keywords) {
+      if (keyword.empty() || seen[static_cast<unsigned char>(keyword[0])]) continue;
+      seen[static_cast<unsigned char>(keyword[0])] = true;
+      ++count;
+    }
+    most = count > most ? count : most;
+  }
+  return most + 1;
+}();
 
 struct candidate_index {
-  static constexpr std::size_t most_keywords = 128;
-  // Group of character c in row r: groups[r][start[r][c]] .. groups[r][start[r][c + 1]].
-  std::array<std::array<uint8_t, 257>, version_count> start{};
-  std::array<std::array<candidate, most_keywords>, version_count> groups{};
+  std::array<std::array<uint8_t, 256>, rows> group_of{};  // 0: no keyword begins so
+  std::array<std::array<std::array<keyword_list_span, second_keys>, most_groups>, rows> lists{};
+  std::array<std::array<candidate, most_keywords>, rows> keywords{};
 };
 
 constexpr candidate_index build_index() {
   candidate_index index;
   for (std::size_t r = 0; r < version_count; ++r) {
     const keyword_list keywords = version_table[r].keywords;
-    std::array<unsigned, 257> counts{};
+    std::size_t groups = 0;
+    for (std::string_view keyword : keywords) {
+      if (keyword.empty()) continue;
+      uint8_t& group = index.group_of[r][static_cast<unsigned char>(keyword[0])];
+      if (group == 0) group = static_cast<uint8_t>(++groups);
+    }
+    // Candidates ordered by group, then second key, then token code: a counting sort, the
+    // lists' ends counting up from their beginnings as candidates are placed.
+    const auto list_of = [&](std::string_view keyword) -> keyword_list_span& {
+      const std::size_t group = index.group_of[r][static_cast<unsigned char>(keyword[0])];
+      const unsigned key =
+          keyword.size() == 1 ? 0 : second_key(static_cast<unsigned char>(keyword[1]));
+      return index.lists[r][group][key];
+    };
     for (std::string_view keyword : keywords)
-      if (!keyword.empty()) ++counts[static_cast<unsigned char>(keyword[0]) + 1];
-    for (std::size_t c = 0; c < 256; ++c)
-      counts[c + 1] += counts[c];
-    for (std::size_t c = 0; c < 257; ++c)
-      index.start[r][c] = static_cast<uint8_t>(counts[c]);
+      if (!keyword.empty()) ++list_of(keyword).end;
+    std::size_t placed = 0;
+    for (std::size_t g = 1; g <= groups; ++g) {
+      for (keyword_list_span& list : index.lists[r][g]) {
+        const std::size_t count = list.end;
+        list.begin = list.end = static_cast<uint8_t>(placed);
+        placed += count;
+      }
+    }
     for (std::size_t p = 0; p < keywords.size(); ++p) {
-      if (keywords[p].empty()) continue;
-      const auto first = static_cast<unsigned char>(keywords[p][0]);
-      index.groups[r][counts[first]++] = {keywords[p], static_cast<unsigned>(p)};
+      const std::string_view keyword = keywords[p];
+      if (keyword.empty()) continue;
+      keyword_list_span& list = list_of(keyword);
+      candidate& k = index.keywords[r][list.end++];
+      for (std::size_t i = keyword.size(); i > 0; --i) {
+        k.word = k.word << 8 | static_cast<unsigned char>(keyword[i - 1]);
+        k.mask = k.mask << 8 | 0xFF;
+      }
+      k.length = static_cast<uint8_t>(keyword.size());
+      k.code = static_cast<uint8_t>(first_token + p);
+      // A one-character keyword, alone in its group, stands in every list of the group.
+      if (keyword.size() == 1) {
+        for (keyword_list_span& other :
+             index.lists[r][index.group_of[r][static_cast<unsigned char>(keyword[0])]])
+          other = list;
+      }
     }
   }
   return index;
@@ -47,42 +96,40 @@ constexpr candidate_index build_index() {
 
 constexpr candidate_index candidates = build_index();
 
+// Keywords fit the word, and hold no zero byte (so agreement stops at the end of the text)
+// and no space (the only character whose case pair is the zero that ends the text); a
+// one-character keyword is the only one with its first character.
 static_assert([] {
   for (const version_entry& row : version_table) {
-    if (row.keywords.size() > candidate_index::most_keywords) return false;
-    for (std::string_view keyword : row.keywords)
+    if (row.keywords.size() > most_keywords) return false;
+    for (std::string_view keyword : row.keywords) {
+      if (keyword.size() >= keyword_matcher::bytes_read) return false;
       if (keyword.find_first_of(std::string_view(" \0", 2)) != std::string_view::npos) return false;
+      if (keyword.size() != 1) continue;
+      for (std::string_view other : row.keywords)
+        if (other != keyword && !other.empty() && other[0] == keyword[0]) return false;
+    }
   }
   return true;
 }());
 
-constexpr unsigned char case_pair = 0x20;
-
 }  // namespace
 
+keyword_matcher::keyword_matcher(int version) {
+  const std::size_t row = is_version(version) ? static_cast<std::size_t>(version) : version_count;
+  groups_ = &candidates.group_of[row];
+  lists_ = candidates.lists[row].data();
+  candidates_ = candidates.keywords[row].data();
+}
+
 int match_keyword(const char* text, int version, int& length) {
-  if (!is_version(version)) return 0;
-  const auto row = static_cast<std::size_t>(version);
-  const auto first = static_cast<unsigned char>(text[0]);
-  const auto& start = candidates.start[row];
-  for (unsigned i = start[first]; i < start[first + 1u]; ++i) {
-    const auto [keyword, position] = candidates.groups[row][i];
-    // Keywords hold no zero byte, so agreement stops at the end of the text; and none
-    // holds a space, the only character whose case pair is the zero that ends the text.
-    std::size_t agreed = 1;
-    while (agreed < keyword.size() && text[agreed] == keyword[agreed])
-      ++agreed;
-    if (agreed == keyword.size()) {
-      length = static_cast<int>(agreed);
-    } else if ((static_cast<unsigned char>(text[agreed]) ^
-                static_cast<unsigned char>(keyword[agreed])) == case_pair) {
-      length = static_cast<int>(agreed + 1);
-    } else {
-      continue;
-    }
-    return static_cast<int>(first_token + position);
-  }
-  return 0;
+  // The text as far as the matcher reads it, zero bytes after its end.
+  std::array<char, keyword_matcher::bytes_read> padded{};
+  for (std::size_t i = 0; i < padded.size() && text[i] != '\0'; ++i)
+    padded[i] = text[i];
+  const keyword_matcher::found found = keyword_matcher(version).match(padded.data());
+  if (found.code != 0) length = found.length;
+  return found.code;
 }
 
 }  // namespace brenvik

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "byte_io.h"
 #include "catalogue/catalogue.h"
@@ -82,13 +85,7 @@ class line_reader {
         }
       }
       const std::size_t limit = std::min(most, bytes.size());
-      // The first CR or LF: CR is looked for only up to the next LF.
-      const std::size_t lf = lfs_.find(bytes.first(limit), position_, scanned);
-      const void* cr = std::memchr(bytes.data() + scanned, '\r', lf - scanned);
-      const std::size_t end =
-          cr != nullptr
-              ? static_cast<std::size_t>(static_cast<const unsigned char*>(cr) - bytes.data())
-              : lf;
+      const std::size_t end = line_end(bytes.data(), scanned, limit);
       if (end < limit) {
         skip_lf_ = bytes[end] == '\r';
         return take(bytes, end, end + 1, true);
@@ -100,7 +97,7 @@ class line_reader {
         }
         return take(bytes, limit, limit, false);
       }
-      scanned = end;
+      scanned = limit;
       at_end_ = !input_.read_more();
     }
   }
@@ -120,62 +117,146 @@ class line_reader {
     position_ += count;
   }
 
+  // The offset of the first CR or LF among bytes[from, size), or size when there is none.
+  // Eight bytes at a time (a block reader's bytes may be read eight beyond its pending
+  // ones): a word is marked at every byte below 0E, and only marked bytes are looked at.
+  static std::size_t line_end(const unsigned char* bytes, std::size_t from, std::size_t size) {
+    constexpr uint64_t low_bits = 0x0101010101010101;
+    constexpr uint64_t high_bits = 0x8080808080808080;
+    for (std::size_t at = from; at < size; at += 8) {
+      const uint64_t word = eight_bytes_at(bytes + at);
+      // Every byte below 0E is marked; a borrow may mark a byte above a marked one too.
+      for (uint64_t marks = (word - low_bits * 0x0E) & ~word & high_bits; marks != 0;
+           marks &= marks - 1) {
+        const std::size_t marked = at + static_cast<std::size_t>(std::countr_zero(marks) / 8);
+        if (marked >= size) return size;
+        if (bytes[marked] == '\n' || bytes[marked] == '\r') return marked;
+      }
+    }
+    return size;
+  }
+
   block_reader input_;
   std::size_t position_ = 0;  // in the input, of the first pending byte
-  byte_finder lfs_{'\n'};
   byte_finder zeros_{0};
   bool at_end_ = false;
   bool in_line_ = false;  // part of the current line has been handed out
   bool skip_lf_ = false;  // the last line ended in CR: an LF right after it belongs to it
 };
 
+// Space, or one of tab, line feed, vertical tab, form feed and carriage return (09-0D).
 constexpr bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+  return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
 }
 
 constexpr bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// Characters at which a keyword may begin: letters and the operator characters.
-constexpr std::array<bool, 256> keyword_starts = [] {
-  std::array<bool, 256> starts{};
-  for (char c = 'A'; c <= 'Z'; ++c)
-    starts[static_cast<unsigned char>(c)] = true;
-  for (char c = 'a'; c <= 'z'; ++c)
-    starts[static_cast<unsigned char>(c)] = true;
-  for (const char c : std::string_view("+-*/^>=<"))
-    starts[static_cast<unsigned char>(c)] = true;
-  return starts;
-}();
-
 // A keyword is at most this long, so matching never looks further ahead.
-constexpr std::size_t lookahead = 8;
-static_assert([] {
-  for (const version_entry& row : version_table)
-    for (std::string_view keyword : row.keywords)
-      if (keyword.size() >= lookahead) return false;
-  return true;
-}());
+constexpr std::size_t lookahead = keyword_matcher::bytes_read;
 
-// The token codes after which the rest of a line, or of a DATA statement, is kept as
-// characters; 0 where the version has no such keyword.
-struct literal_codes {
-  int rem = 0;
-  int data = 0;
+// What a character outside strings and literal text asks for: nothing but a copy; a look
+// for a keyword (letters and the operator characters, where a keyword of the version
+// begins with them); the start of a string; or, for the zero after the text, a stop.
+enum class char_kind : uint8_t { plain, keyword, quote, stop };
+
+// What a token code leaves as characters after it: nothing, the rest of the line (REM), or
+// the rest of the statement (DATA).
+enum class literal_rest : uint8_t { none, rem, data };
+
+// How the lines of one text are tokenized: prepared once for the whole text.
+struct line_rules {
+  explicit line_rules(int version) : matcher(version) {
+    for (std::size_t c = 0; c < kinds.size(); ++c) {
+      const auto byte = static_cast<unsigned char>(c);
+      const bool letter = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+      const bool operator_character =
+          byte != 0 &&
+          std::string_view("+-*/^>=<").find(static_cast<char>(byte)) != std::string_view::npos;
+      kinds[c] = byte == '\0'                                                ? char_kind::stop
+                 : byte == '"'                                               ? char_kind::quote
+                 : (letter || operator_character) && matcher.may_begin(byte) ? char_kind::keyword
+                                                                             : char_kind::plain;
+    }
+    if (!is_version(version)) return;
+    // The first REM and the first DATA; the matcher never returns a later one.
+    const keyword_list keywords = version_table[static_cast<std::size_t>(version)].keywords;
+    bool rem = false;
+    bool data = false;
+    for (std::size_t p = 0; p < keywords.size(); ++p) {
+      literal_rest& after = literal_after[first_token + p];
+      if (keywords[p] == "REM" && !std::exchange(rem, true)) after = literal_rest::rem;
+      if (keywords[p] == "DATA" && !std::exchange(data, true)) after = literal_rest::data;
+    }
+  }
+
+  keyword_matcher matcher;
+  std::array<char_kind, 256> kinds{};
+  std::array<literal_rest, 256> literal_after{};  // by token code
 };
 
-literal_codes literal_codes_of(int version) {
-  literal_codes codes;
-  if (!is_version(version)) return codes;
-  const keyword_list keywords = version_table[static_cast<std::size_t>(version)].keywords;
-  for (std::size_t p = 0; p < keywords.size(); ++p) {
-    const int code = static_cast<int>(first_token + p);
-    if (keywords[p] == "REM" && codes.rem == 0) codes.rem = code;
-    if (keywords[p] == "DATA" && codes.data == 0) codes.data = code;
+// A line number as written: kept modulo 65536, as the machine stores it, and as far as a
+// warning names it: the sign if negative, then the digits without leading zeros, at most
+// named_digits of them and "..." after those when there are more.
+class written_number {
+ public:
+  static constexpr std::size_t named_digits = 19;  // as many as a 64-bit number holds
+  static constexpr unsigned highest_enterable = 63999;
+
+  explicit written_number(bool negative) : negative_(negative) {}
+
+  // Reads the digits from `in` on up to the first other character (there is one: a text
+  // ends in a zero) and returns where they end.
+  char* read_digits(char* in) {
+    if (significant_ == 0) {
+      while (*in == '0')
+        ++in;
+    }
+    // Unsigned arithmetic wraps modulo 2^64, a multiple of 65536: the value stays right
+    // modulo 65536 however many digits there are, and exact up to named_digits of them.
+    char* const first = in;
+    uint64_t value = value_;
+    for (unsigned digit = 0; (digit = digit_value(*in)) <= 9; ++in)
+      value = value * 10 + digit;
+    const auto count = static_cast<std::size_t>(in - first);
+    if (significant_ < named_digits && significant_ + count > named_digits) {
+      // The number grows too long to be named whole: keep its first digits.
+      named_ = value_;
+      for (std::size_t i = 0; i < named_digits - significant_; ++i)
+        named_ = named_ * 10 + digit_value(first[i]);
+    }
+    significant_ += count;
+    value_ = value;
+    return in;
   }
-  return codes;
-}
+
+  uint16_t stored() const {
+    const auto value = static_cast<uint16_t>(value_);
+    return negative_ ? static_cast<uint16_t>(0x10000 - value) : value;
+  }
+
+  // Whether the number lies within 0 to 63999, the numbers the machine takes.
+  bool enterable() const {
+    // Up to five digits the value is exact; zero, however written, is the only negative.
+    return significant_ <= 5 && value_ <= (negative_ ? 0 : highest_enterable);
+  }
+
+  std::string text() const {
+    std::string named = negative_ && significant_ > 0 ? "-" : "";
+    named += std::to_string(significant_ <= named_digits ? value_ : named_);
+    if (significant_ > named_digits) named += "...";
+    return named;
+  }
+
+ private:
+  static unsigned digit_value(char c) { return static_cast<unsigned char>(c) - unsigned{'0'}; }
+
+  bool negative_;
+  uint64_t value_ = 0;
+  uint64_t named_ = 0;           // the first named_digits digits, once there are more
+  std::size_t significant_ = 0;  // digits after the leading zeros
+};
 
 // One line on its way to a record: read in pieces through a small work buffer, it passes
 // the white space in front, an optional line number, more white space, and then its text,
@@ -189,18 +270,17 @@ class line_tokenizer {
  public:
   static constexpr std::size_t work_size = 4096;
 
-  line_tokenizer(int version, literal_codes codes) : version_(version), codes_(codes) {}
+  explicit line_tokenizer(const line_rules& rules) : rules_(rules) {}
 
   std::size_t room() const { return work_size - held_; }  // for the next piece
 
   // Takes the next piece of the line (at most room() bytes), dropping its zero bytes.
   void add(const line_part& part) {
     const auto bytes = part.bytes;
-    if (only_controls_) {
-      only_controls_ =
-          std::all_of(bytes.begin(), bytes.end(), [](unsigned char b) { return b <= ' '; });
-    }
-    char* const held = work_.data() + kept_ + held_;
+    // Usually settled by the first byte, a line number's digit.
+    for (auto b = bytes.begin(); only_controls_ && b != bytes.end(); ++b)
+      only_controls_ = *b <= ' ';
+    char* const held = text_start() + kept_ + held_;
     if (!part.has_zero) {
       std::memcpy(held, bytes.data(), bytes.size());
       held_ += bytes.size();
@@ -208,27 +288,40 @@ class line_tokenizer {
       held_ +=
           static_cast<std::size_t>(std::remove_copy(bytes.begin(), bytes.end(), held, 0) - held);
     }
-    work_[kept_ + held_] = '\0';
+    // The zero after the text, and more, so that the matcher may read a word from anywhere.
+    std::memset(text_start() + kept_ + held_, 0, keyword_matcher::bytes_read);
     process(part.line_ends);
   }
 
   bool holds_only_controls() const { return only_controls_; }
-  std::optional<uint16_t> number() const { return number_; }
-  // The tokenized text, when length() is at most a record's 250 bytes.
-  std::span<const char> text() const { return {work_.data(), kept_}; }
+  // The line's own number, when it has one.
+  const std::optional<written_number>& number() const { return number_; }
+  // The length of the tokenized text (which a record holds when at most 250 bytes).
   std::size_t length() const { return length_; }
+
+  // The record of the line: link, number, the tokenized text and its terminator. Requires
+  // the line to have ended and length() to be at most 250.
+  std::span<const char> record(unsigned link, uint16_t number) {
+    char* const head = work_.data();
+    head[0] = static_cast<char>(image::low_byte(link));
+    head[1] = static_cast<char>(image::high_byte(link));
+    head[2] = static_cast<char>(image::low_byte(number));
+    head[3] = static_cast<char>(image::high_byte(number));
+    text_start()[kept_] = static_cast<char>(image::terminator);
+    return {head, record_head + kept_ + 1};
+  }
 
  private:
   enum class stage { before_number, digits, before_text, text };
-  enum class literal_rest { none, rem, data };
 
   // Handles the held bytes as far as possible; unless the line ends, bytes whose meaning
   // depends on what follows stay held.
   void process(bool line_ends) {
-    char* in = work_.data() + kept_;
+    char* in = text_start() + kept_;
     char* const end = in + held_;
+    // The zero after the held bytes stops these loops.
     const auto skip_space = [&] {
-      while (in != end && is_space(*in))
+      while (is_space(*in))
         ++in;
     };
     if (stage_ == stage::before_number) {
@@ -236,7 +329,7 @@ class line_tokenizer {
       const bool sign = in != end && (*in == '-' || *in == '+');
       if (in == end || (sign && in + 1 == end && !line_ends)) return hold(in, end);
       if (is_digit(*in) || (sign && is_digit(in[1]))) {
-        negative_ = *in == '-';
+        number_.emplace(*in == '-');
         in += sign ? 1 : 0;
         stage_ = stage::digits;
       } else {
@@ -244,10 +337,8 @@ class line_tokenizer {
       }
     }
     if (stage_ == stage::digits) {
-      for (; in != end && is_digit(*in); ++in)
-        digits_ = (digits_ * 10 + static_cast<unsigned>(*in - '0')) & 0xFFFF;
+      in = number_->read_digits(in);
       if (in == end && !line_ends) return hold(in, end);
-      number_ = static_cast<uint16_t>(negative_ ? 0x10000 - digits_ : digits_);
       stage_ = stage::before_text;
     }
     if (stage_ == stage::before_text) {
@@ -261,7 +352,7 @@ class line_tokenizer {
   // Keeps the bytes from `in` to `end` for the next piece.
   void hold(char* in, char* end) {
     held_ = static_cast<std::size_t>(end - in);
-    if (held_ > 0) std::memmove(work_.data() + kept_, in, held_);
+    if (held_ > 0) std::memmove(text_start() + kept_, in, held_);
   }
 
   // Tokenizes the text from `in` to `end` (where a zero stands) in place, appends the result
@@ -270,7 +361,7 @@ class line_tokenizer {
   // safe: every token replaces at least one character, so the writing never outruns the
   // reading.
   char* tokenize(char* in, char* const end, bool line_ends) {
-    char* const start = work_.data() + kept_;
+    char* const start = text_start() + kept_;
     char* out = start;
     const auto copy_to = [&](char* stop) {
       std::memmove(out, in, static_cast<std::size_t>(stop - in));
@@ -299,31 +390,39 @@ class line_tokenizer {
     if (literal_ == literal_rest::rem) copy_to(end);
     if (in_string_) copy_string();
     if (literal_ == literal_rest::data) copy_data();
-    // Every character before `enough` has a keyword's length of text after it.
+    // Every character before `enough` has a keyword's length of text after it; characters
+    // that only get copied need none, and are copied beyond it too.
     const auto ahead = static_cast<std::ptrdiff_t>(lookahead - 1);
     char* const enough = line_ends ? end : end - in > ahead ? end - ahead : in;
-    while (in < enough) {
-      const char c = *in;
-      if (keyword_starts[static_cast<unsigned char>(c)]) {
-        int length = 0;
-        if (const int code = match_keyword(in, version_, length); code != 0) {
-          *out++ = static_cast<char>(code);
-          in += length;
-          if (code == codes_.rem) {
-            literal_ = literal_rest::rem;
-            copy_to(end);
-          } else if (code == codes_.data) {
-            literal_ = literal_rest::data;
-            copy_data();
-          }
-          continue;
-        }
-      } else if (c == '"') {
+    // Locals: the compiler cannot know that writing characters leaves the rules alone.
+    const char_kind* const kinds = rules_.kinds.data();
+    const keyword_matcher matcher = rules_.matcher;
+    const literal_rest* const literal_after = rules_.literal_after.data();
+    for (;;) {
+      char_kind kind;
+      while ((kind = kinds[static_cast<unsigned char>(*in)]) == char_kind::plain)
+        *out++ = *in++;
+      if (in >= enough) break;  // the zero at the end, or a character that must wait
+      if (kind == char_kind::quote) {
         *out++ = *in++;
         copy_string();
         continue;
       }
-      *out++ = *in++;
+      const auto [code, length] = matcher.match(in);
+      if (code == 0) {
+        *out++ = *in++;
+        continue;
+      }
+      *out++ = static_cast<char>(code);
+      in += length;
+      if (const literal_rest after = literal_after[code]; after != literal_rest::none) {
+        literal_ = after;
+        if (after == literal_rest::rem) {
+          copy_to(end);
+        } else {
+          copy_data();
+        }
+      }
     }
     length_ += static_cast<std::size_t>(out - start);
     // A text too long for a record is only counted from here on.
@@ -331,16 +430,19 @@ class line_tokenizer {
     return in;
   }
 
-  const int version_;
-  const literal_codes codes_;
-  // The tokenized text so far (kept_ bytes), the bytes still held, and a zero after them.
-  std::array<char, image::max_text_bytes + work_size + 1> work_;
+  // The link and number of the record are written in front of its text.
+  static constexpr std::size_t record_head = 4;
+  char* text_start() { return work_.data() + record_head; }
+
+  const line_rules& rules_;
+  // Room for the record's head, the tokenized text so far (kept_ bytes), the bytes still
+  // held, and zero bytes after them.
+  std::array<char, record_head + image::max_text_bytes + work_size + keyword_matcher::bytes_read>
+      work_;
   std::size_t kept_ = 0;
   std::size_t held_ = 0;
   stage stage_ = stage::before_number;
-  bool negative_ = false;
-  unsigned digits_ = 0;
-  std::optional<uint16_t> number_;
+  std::optional<written_number> number_;
   bool only_controls_ = true;
   bool in_string_ = false;
   literal_rest literal_ = literal_rest::none;
@@ -360,10 +462,20 @@ bool looks_like_image(std::span<const unsigned char> bytes, uint16_t load_addres
                      [&](const version_entry& row) { return holds(row.load_address); });
 }
 
+// Warns of a line number the machine cannot take: the number as written, or the number
+// given to a line without one. Kept out of line: it is seldom needed.
+[[gnu::noinline]] void warn_line_number(FILE* err, const std::optional<written_number>& written,
+                                        uint16_t line_number) {
+  const std::string named = written ? written->text() : std::to_string(line_number);
+  report(err, message::line_above_63999, named.c_str());
+}
+
 constexpr unsigned char byte_order_mark[] = {0xEF, 0xBB, 0xBF};
 
-// The last address a record may link to: its end marker must still fit below $10000.
-constexpr unsigned highest_link = 0xFFFE;
+// The highest address of the machine's memory, and so the last a record may link to: its
+// end marker, at the link and the byte after it, must still lie at or below it.
+constexpr unsigned highest_address = 0xFFFF;
+constexpr unsigned highest_link = highest_address - 1;
 
 }  // namespace
 
@@ -385,7 +497,7 @@ int tokenize_text(FILE* in, FILE* out, FILE* err, int version, uint16_t load_add
   }
 
   output.put(image::lead_byte);
-  const literal_codes literal = literal_codes_of(version);
+  const line_rules rules(version);
   unsigned address = load_address + 1u;
   uint16_t line_number = 10;
   std::optional<uint16_t> previous;  // the number of the last record written
@@ -393,7 +505,7 @@ int tokenize_text(FILE* in, FILE* out, FILE* err, int version, uint16_t load_add
   uint16_t first_unnumbered = 0;
   int result = 0;
   for (;;) {
-    line_tokenizer line(version, literal);
+    line_tokenizer line(rules);
     std::optional<line_part> part;
     while ((part = lines.next(line.room()))) {
       line.add(*part);
@@ -401,7 +513,7 @@ int tokenize_text(FILE* in, FILE* out, FILE* err, int version, uint16_t load_add
     }
     if (!part) break;
 
-    if (line.number()) line_number = *line.number();
+    if (line.number()) line_number = line.number()->stored();
     if (line.holds_only_controls() || line.length() == 0) continue;
     if (!line.number() && unnumbered++ == 0) first_unnumbered = line_number;
     if (line.length() > image::max_text_bytes) {
@@ -415,21 +527,25 @@ int tokenize_text(FILE* in, FILE* out, FILE* err, int version, uint16_t load_add
       result = -1;
       break;
     }
-    if (line_number > 63999) say(message::line_above_63999, line_number);
+    if (line.number() ? !line.number()->enterable()
+                      : line_number > written_number::highest_enterable) {
+      output.flush();
+      warn_line_number(err, line.number(), line_number);
+    }
     if (previous && line_number <= *previous)
       say(message::line_out_of_order, line_number, *previous);
 
-    const char head[] = {static_cast<char>(image::low_byte(link)),
-                         static_cast<char>(image::high_byte(link)),
-                         static_cast<char>(image::low_byte(line_number)),
-                         static_cast<char>(image::high_byte(line_number))};
-    output.write({head, sizeof head});
-    const auto text = line.text();
-    output.write({text.data(), text.size()});
-    output.put(image::terminator);
+    const auto record = line.record(link, line_number);
+    output.write({record.data(), record.size()});
     address = link;
     previous = line_number;
     line_number = static_cast<uint16_t>(line_number + 2);
+  }
+  if (!previous && result == 0 && load_address + 2u > highest_address) {
+    // No record: the end marker follows the lead byte, and must fit below $10000 too.
+    output.flush();
+    report(err, message::program_past_top);
+    result = -1;
   }
   output.put(image::low_byte(image::end_link));
   output.put(image::high_byte(image::end_link));

@@ -20,14 +20,20 @@ namespace brenvik {
 // string. A line with no text, or with nothing but control characters (00-1F) and spaces,
 // writes nothing; the number of a line with no text still counts.
 //
-// Warnings on `err`, after which the conversion goes on: a record numbered above 63999, a
-// record not numbered above the one before it, lines numbered on (once, at the end), and an
-// input that starts like a tokenized image (named `input_name`).
+// Warnings on `err`, after which the conversion goes on: a record whose number the machine
+// cannot take (outside 0-63999: the number as written, of any length, for a line with its
+// own number; the number given, for one numbered on), a record not numbered above the one before
+// it, lines numbered on (once, at the end), and an input that starts like a tokenized image
+// (named `input_name`). A number is named as written: its digits without leading zeros, a
+// minus sign kept, a plus sign dropped; of a number of more than 19 digits the first 19
+// and "..." ("Line 1234567890123456789...: ...").
 //
 // Returns 0, or -1 when a line cannot be stored: its tokenized text exceeds the 250 bytes a
 // record holds, or its record would run past address $FFFF. That line is reported, the image
-// is ended after the records written so far, and the rest of the input is not read. Read
-// errors end the input and are left on the stream's error flag.
+// is ended after the records written so far, and the rest of the input is not read. A
+// program without records is refused the same way (lead byte and end marker are written)
+// where its end marker would lie past $FFFF: a load address of $FFFE or $FFFF. Read errors
+// end the input and are left on the stream's error flag.
 int tokenize_text(FILE* in, FILE* out, FILE* err, int version, uint16_t load_address,
                   const char* input_name = "standard input");
 
