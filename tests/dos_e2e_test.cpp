@@ -32,19 +32,20 @@ class dos_e2e : public ::testing::Test {
 // as its image lists: a Pico-DOS slot by its number, a HEXDOS file by its name.
 TEST_F(dos_e2e, real_disks_list_as_their_images) {
   if (const auto why = corpus_missing("containers/manifest.tsv")) GTEST_SKIP() << *why;
-  const std::string picodos = "images/jscrane-uk101/C1P-PICO_DOS/TRACK";
-  const std::string hexdos = "images/jscrane-uk101/hexdos/";
+  const std::string picodos = "/C1P-PICO_DOS/TRACK";
+  const std::string hexdos = "/hexdos/";
   int programs = 0;
   for (auto& image : manifest(corpus / "images/manifest.tsv")) {
     const std::string& file = image["file"];
     std::vector<std::string> from_disk;
     std::vector<std::string> from_image{(corpus / file).string()};
-    if (file.starts_with(picodos)) {
-      const int track = std::stoi(file.substr(picodos.size(), 2));
+    if (const std::size_t at = file.find(picodos); at != std::string::npos) {
+      const int track = std::stoi(file.substr(at + picodos.size(), 2));
       from_disk = {"-disk", (corpus / "containers/C1P-PICO_DOS.65D").string(),
                    std::to_string((track + 1) / 4)};
-    } else if (file.starts_with(hexdos)) {
-      const std::string name = file.substr(hexdos.size(), file.size() - hexdos.size() - 4);
+    } else if (const std::size_t dir_at = file.find(hexdos); dir_at != std::string::npos) {
+      const std::size_t name_at = dir_at + hexdos.size();
+      const std::string name = file.substr(name_at, file.size() - name_at - 4);
       from_disk = {"-disk", (corpus / "containers/hexdos.img").string(), name};
       from_image.insert(from_image.begin(), {"-w0", "-l", "B00"});
     } else {
@@ -161,9 +162,12 @@ TEST_F(dos_e2e, real_slots_take_back_their_programs) {
         break;
       }
     }
-    char name[64];
-    std::snprintf(name, sizeof name, "images/jscrane-uk101/C1P-PICO_DOS/TRACK%02d.img", first);
-    const std::string image = read_file(corpus / name);
+    char name[32];
+    std::snprintf(name, sizeof name, "/C1P-PICO_DOS/TRACK%02d.img", first);
+    std::string image;
+    for (auto& row : manifest(corpus / "images/manifest.tsv"))
+      if (row["file"].ends_with(name)) image = read_file(corpus / row["file"]);
+    ASSERT_FALSE(image.empty()) << name;
     const unsigned end = 0x0300 + static_cast<unsigned>(image.size()) + 1;
     std::string slot_bytes =
         bytes({1, 3, static_cast<int>(end & 0xFF), static_cast<int>(end >> 8), 4});

@@ -26,10 +26,13 @@ TEST(memory_e2e, the_real_snapshot_lists_as_its_image) {
       run_brenvik(dir, {"-memory", (corpus / "containers/AASTROIDS.000").string()});
   EXPECT_EQ(listed.status, 0);
   EXPECT_EQ(listed.err, chose_rom);
-  EXPECT_EQ(listed.out,
-            run_brenvik(
-                dir, {(corpus / "images/jscrane-uk101/AASTROIDS-checkpoint/PROGRAM.img").string()})
-                .out);
+  int images = 0;
+  for (auto& row : manifest(corpus / "images/manifest.tsv")) {
+    if (!row["file"].ends_with("/AASTROIDS-checkpoint/PROGRAM.img")) continue;
+    EXPECT_EQ(listed.out, run_brenvik(dir, {(corpus / row["file"]).string()}).out);
+    ++images;
+  }
+  EXPECT_EQ(images, 1);
 }
 
 TEST(memory_e2e, where_the_program_lies_and_what_keeps_it_from_being_listed) {
