@@ -133,6 +133,11 @@ inline constexpr char lines_numbered_on[] =
     "No line number on %d line%s; numbered on, the first as line %u\r\n";
 inline constexpr char no_version_given[] =
     "No BASIC version given (-w<version>): keywords are kept as text\r\n";
+// Hints after an image is rejected: the input, and for the second its name again.
+inline constexpr char image_looks_like_text[] =
+    "%s looks like a text listing: to tokenize it, use -t\r\n";
+inline constexpr char image_looks_like_disk[] =
+    "%s looks like a disk image: to list its programs, use -disk %s\r\n";
 inline constexpr char text_looks_like_image[] =
     "%s looks like a tokenized program image, not a listing: leave out -t to list it\r\n";
 

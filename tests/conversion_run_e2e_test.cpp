@@ -442,3 +442,87 @@ TEST_F(conversion_run_e2e, images_with_a_zero_first_link_byte_list_back) {
 
 }  // namespace
 }  // namespace brenvik
+
+namespace brenvik {
+namespace {
+
+TEST_F(conversion_run_e2e, hints_for_the_wrong_kind_of_file) {
+  write_file(dir / "prog.bas", "10 PRINT\r\n");
+  write_file(dir / "indented.bas", " 10 PRINT\r\n");
+  std::string flat(92160, '\0');
+  flat.replace(0, 10, "10 PRINT\r\n");
+  write_file(dir / "listing.65d", flat);
+  write_file(dir / "disk.65d", std::string(295680, '\x55'));
+  write_file(dir / "disk.os5", "OSIDISKBITSTREAM\x01\x00\x01" + std::string(300, '\xFF'));
+  const std::string text_hint = " looks like a text listing: to tokenize it, use -t\r\n";
+  struct row {
+    std::vector<std::string> args;
+    std::string stdin_bytes;
+    std::string err;
+  };
+  const row rows[] = {
+      {{"prog.bas"},
+       "",
+       "Can't detect the BASIC version from line link $3031, use -w<version>\r\nprog.bas" +
+           text_hint},
+      {{"-w0", "indented.bas"},
+       "",
+       "invalid basic offset encountered $3120\r\nindented.bas" + text_hint},
+      {{},
+       "\t10 PRINT\r\n",
+       "Can't detect the BASIC version from line link $3109, use -w<version>\r\n"
+       "standard input" +
+           text_hint},
+      {{"listing.65d"},
+       "",
+       "Can't detect the BASIC version from line link $3031, use -w<version>\r\nlisting.65d" +
+           text_hint +
+           "listing.65d looks like a disk image: to list its programs, use -disk listing.65d\r\n"},
+      {{"-w0", "disk.65d"},
+       "",
+       "invalid basic offset encountered $5555\r\n"
+       "disk.65d looks like a disk image: to list its programs, use -disk disk.65d\r\n"},
+      {{"disk.os5"},
+       "",
+       "Can't detect the BASIC version from line link $534F, use -w<version>\r\n"
+       "disk.os5 looks like a disk image: to list its programs, use -disk disk.os5\r\n"},
+      // An image cut short after its first line is no listing, whatever its bytes.
+      {{"-w0"}, end_image.substr(0, 7), "Image ends without its end marker after line 10\r\n"},
+  };
+  for (const row& r : rows) {
+    run_setup setup;
+    setup.stdin_bytes = r.stdin_bytes;
+    const run_result result = run(r.args, setup);
+    EXPECT_EQ(result.status, 1) << r.err;
+    EXPECT_EQ(result.err, r.err);
+  }
+}
+
+}  // namespace
+}  // namespace brenvik
+
+namespace brenvik {
+namespace {
+
+// Replacing an output by the same bytes leaves the file where it is (no flush for the file
+// system), but with a time of change as a rewrite gives it; other bytes replace it.
+TEST_F(conversion_run_e2e, an_output_replaced_by_the_same_bytes_stays) {
+  ASSERT_EQ(run({"-w0", "-o", "out.bas", "a.tok"}).status, 0);
+  struct stat before {};
+  ASSERT_EQ(stat((dir / "out.bas").c_str(), &before), 0);
+  const timespec long_ago[] = {{.tv_sec = 1000, .tv_nsec = 0}, {.tv_sec = 1000, .tv_nsec = 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, (dir / "out.bas").c_str(), long_ago, 0), 0);
+  ASSERT_EQ(run({"-w0", "-f", "-o", "out.bas", "a.tok"}).status, 0);
+  struct stat same {};
+  ASSERT_EQ(stat((dir / "out.bas").c_str(), &same), 0);
+  EXPECT_EQ(same.st_ino, before.st_ino);
+  EXPECT_GT(same.st_mtime, 1000);
+  ASSERT_EQ(run({"-w0", "-f", "-o", "out.bas", "b.tok"}).status, 0);
+  struct stat other {};
+  ASSERT_EQ(stat((dir / "out.bas").c_str(), &other), 0);
+  EXPECT_NE(other.st_ino, before.st_ino);
+  EXPECT_EQ(file("out.bas"), "20 PRINT 1\r\n30 END\r\n");
+}
+
+}  // namespace
+}  // namespace brenvik

@@ -1,6 +1,13 @@
 #include "cli/file_run.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <string_view>
+
 #include "cli/output_guard.h"
+#include "disk/container.h"
 #include "image/decoder.h"
 #include "messages.h"
 #include "tokenize/tokenizer.h"
@@ -9,6 +16,17 @@
 namespace brenvik {
 
 namespace {
+
+// True when the file open on `descriptor` has the size of a flat disk image or begins with
+// the bitstream signature.
+bool looks_like_disk(int descriptor) {
+  struct stat status {};
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  if (status.st_size == disk::flat_size_5 || status.st_size == disk::flat_size_8) return true;
+  char start[disk::bitstream_signature.size()];
+  return pread(descriptor, start, sizeof start, 0) == static_cast<ssize_t>(sizeof start) &&
+         disk::bitstream_signature == std::string_view(start, sizeof start);
+}
 
 // The output of the input `input_name` (null: standard input), or nothing after a message
 // when another input of this run was written there (rejected).
@@ -23,6 +41,27 @@ std::optional<std::optional<std::string>> output_of(const run_context& run,
     return std::nullopt;
   }
   return path;
+}
+
+// Lists the image `input` (`input_name` null: standard input) to `out`. A rejected input
+// that looks like a listing or a disk image gets a hint that says what to do with it.
+int list_image(const run_context& run, FILE* input, const std::string* input_name, FILE* out) {
+  const int first = std::getc(input);
+  if (first != EOF) std::ungetc(first, input);
+  bool refused_first_link = false;
+  const int result =
+      decode_image(input, out, run.err,
+                   {.version = run.options.version, .load_address = run.options.load_address},
+                   &refused_first_link);
+  if (result >= 0) return result;
+  const char* label = input_name != nullptr ? input_name->c_str() : message::standard_input;
+  if (refused_first_link && (std::isdigit(first) != 0 || first == ' ' || first == '\t')) {
+    report(run.err, message::image_looks_like_text, label);
+  }
+  if (input_name != nullptr && looks_like_disk(fileno(input))) {
+    report(run.err, message::image_looks_like_disk, label, label);
+  }
+  return result;
 }
 
 // One conversion of a file: `input_name` null means standard input. `skip_count` bytes are
@@ -60,8 +99,7 @@ outcome convert_file(const run_context& run, const std::string* input_name, int&
   } else if (options.text_mode) {
     result = tokenize_text(input, to->stream(), run.err, options.version, load_address, label);
   } else {
-    result = decode_image(input, to->stream(), run.err,
-                          {.version = options.version, .load_address = options.load_address});
+    result = list_image(run, input, input_name, to->stream());
   }
   read_failed = std::ferror(input) != 0;
   close_input();

@@ -198,6 +198,29 @@ bool output_file::close() {
   return std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
 }
 
+bool output_file::holds_the_same(const std::string& path) const {
+  struct stat written {};
+  struct stat existing {};
+  if (fstat(descriptor_, &written) != 0 || stat(path.c_str(), &existing) != 0 ||
+      !S_ISREG(existing.st_mode) || written.st_size != existing.st_size ||
+      (written.st_mode & 07777) != (existing.st_mode & 07777)) {
+    return false;
+  }
+  const int other = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (other < 0) return false;
+  bool same = true;
+  char mine[16384];
+  char theirs[sizeof mine];
+  for (off_t at = 0; same && at < written.st_size;) {
+    const ssize_t count = pread(descriptor_, mine, sizeof mine, at);
+    same = count > 0 && pread(other, theirs, static_cast<std::size_t>(count), at) == count &&
+           std::memcmp(mine, theirs, static_cast<std::size_t>(count)) == 0;
+    at += count > 0 ? count : 0;
+  }
+  ::close(other);
+  return same;
+}
+
 output_file::commit_result output_file::commit(bool replace) {
   // A nameless file gets a name by a link through /proc, or by its descriptor alone where
   // the process may do that.
@@ -210,6 +233,13 @@ output_file::commit_result output_file::commit(bool replace) {
     return errno != EEXIST && linkat(descriptor_, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
   };
 
+  if (replace && holds_the_same(name_)) {
+    // Replacing a file by the same bytes would only cost the file system a flush: it is
+    // left in place, its time of change made now, as a rewrite would make it.
+    // The new file goes with this object, as an uncommitted one does.
+    utimensat(AT_FDCWD, name_.c_str(), nullptr, 0);
+    return commit_result::done;
+  }
   if (!replace) {
     if (!link_to(name_)) return errno == EEXIST ? commit_result::exists : commit_result::failed;
   } else if (!temporary_.empty()) {

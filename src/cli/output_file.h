@@ -36,10 +36,14 @@ class output_file {
   bool close();
 
   // Gives the closed file the output's name: replacing a file of that name when `replace`,
-  // else only if none exists (`exists` when one does, even one made meanwhile).
+  // else only if none exists (`exists` when one does, even one made meanwhile). A file that
+  // already holds the same bytes is kept as it is, its time of change made now.
   commit_result commit(bool replace);
 
  private:
+  // True when the file at `path` holds exactly what was written, with the same permissions.
+  bool holds_the_same(const std::string& path) const;
+
   output_file(std::string name, std::string directory, int descriptor, std::string temporary);
 
   std::string name_;

@@ -52,7 +52,6 @@ class memory_bytes final : public image_bytes {
   std::span<const unsigned char> bytes_;
 };
 
-constexpr std::string_view bitstream_signature = "OSIDISKBITSTREAM";
 constexpr std::size_t bitstream_header = 19;  // signature, version, type, track 0's block
 
 struct flat_size {
@@ -61,6 +60,8 @@ struct flat_size {
   std::size_t track_size;
 };
 constexpr flat_size flat_sizes[] = {{false, 40, 2304}, {true, 77, 3840}};
+static_assert(flat_sizes[0].tracks * 2304 == flat_size_5 &&
+              flat_sizes[1].tracks * 3840 == flat_size_8);
 
 struct bitstream_type {
   bool eight_inch;

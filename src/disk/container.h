@@ -8,6 +8,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brenvik::disk {
@@ -31,6 +32,12 @@ std::unique_ptr<image_bytes> image_on_descriptor(int descriptor);
 std::unique_ptr<image_bytes> image_in_memory(std::span<const unsigned char> bytes);
 
 enum class form { flat, bitstream };
+
+// The sizes of flat images (40 tracks of 2304 bytes, 77 of 3840), and the text a
+// bitstream image begins with.
+inline constexpr long flat_size_5 = 40L * 2304;
+inline constexpr long flat_size_8 = 77L * 3840;
+inline constexpr std::string_view bitstream_signature = "OSIDISKBITSTREAM";
 
 // What the image holds: the form, and the disk's size and number of tracks.
 struct geometry {

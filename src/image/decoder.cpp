@@ -500,8 +500,13 @@ class image_decoder {
     decide();
     if (!chosen_) chosen_ = second_ ? &*second_ : &*first_;  // a read error cut both short
     chosen_->listing().emit(out_, err_);
+    refused_first_link_ = !read_failed && chosen_->status() == reading::state::rejected &&
+                          !chosen_->passed_first_link();
     return chosen_->status() == reading::state::complete && !read_failed ? 0 : -1;
   }
+
+  // The image was refused at its first line link: nothing of it was listed.
+  bool refused_first_link() const { return refused_first_link_; }
 
  private:
   // Readings that are still both undecided hold their listings; past this much they are
@@ -567,20 +572,25 @@ class image_decoder {
   std::optional<reading> first_;   // all the zero bytes taken as lead bytes
   std::optional<reading> second_;  // the last one taken as the first link's low byte
   reading* chosen_ = nullptr;
+  bool refused_first_link_ = false;
 };
 
 }  // namespace
 
-int decode_image(FILE* in, FILE* out, FILE* err, const image_origin& origin) {
+int decode_image(FILE* in, FILE* out, FILE* err, const image_origin& origin,
+                 bool* refused_first_link) {
   image_decoder decoder(origin, out, err);
   if (!decoder.start()) return -1;
   block_reader input(in);
-  while (input.read_more()) {
+  bool more = true;
+  while (more && input.read_more()) {
     const auto bytes = input.pending();
     input.consume(bytes.size());
-    if (!decoder.feed(bytes)) return decoder.finish(false);
+    more = decoder.feed(bytes);
   }
-  return decoder.finish(std::ferror(in) != 0);
+  const int result = decoder.finish(more && std::ferror(in) != 0);
+  if (refused_first_link != nullptr) *refused_first_link = decoder.refused_first_link();
+  return result;
 }
 
 int decode_image(std::span<const unsigned char> image, FILE* out, FILE* err,

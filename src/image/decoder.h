@@ -42,8 +42,11 @@ struct image_origin {
 // it is rejected: no version fits, a link is outside its window, the input ends before the
 // end marker, or the end marker lies past $FFFF (the lines read so far are listed, and the
 // last line read is named). A read error ends the listing as a rejection, without a
-// message, and stays on the stream.
-int decode_image(FILE* in, FILE* out, FILE* err, const image_origin& origin);
+// message, and stays on the stream. `refused_first_link`, when given, tells whether the
+// image was refused at its very first line link, nothing of it listed: then the input may
+// be no image at all.
+int decode_image(FILE* in, FILE* out, FILE* err, const image_origin& origin,
+                 bool* refused_first_link = nullptr);
 
 // The same for an image in memory.
 int decode_image(std::span<const unsigned char> image, FILE* out, FILE* err,
