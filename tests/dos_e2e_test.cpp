@@ -162,7 +162,7 @@ TEST_F(dos_e2e, real_slots_take_back_their_programs) {
         break;
       }
     }
-    char name[32];
+    char name[64];
     std::snprintf(name, sizeof name, "/C1P-PICO_DOS/TRACK%02d.img", first);
     std::string image;
     for (auto& row : manifest(corpus / "images/manifest.tsv"))
