@@ -35,8 +35,9 @@ inline constexpr char usage_options[] =
     "   -l\t\tSpecify load address for program (in hex, no loading chars!).\r\n"
     "   -o <name>\tSpecify the output file name\r\n"
     "   -f\t\tForce overwrite output file\r\n"
-    "   -disk <img>\tList the programs of an OS65D disk image (with -t: store them)\r\n"
-    "   -json\t\tWith -disk: the directory as one JSON document\r\n";
+    "   -disk <img>\tList the programs of an OS65D, Pico-DOS or HEXDOS disk (-t: store them)\r\n"
+    "   -json\t\tWith -disk: the directory as one JSON document\r\n"
+    "   -memory <f>\tList the BASIC program in a memory image or emulator snapshot\r\n";
 inline constexpr char usage_versions[] =
     "\r\n\tVersions:\r\n"
     "\t0  OSI BASIC In ROM (Basic starts @ $0300)\r\n"
@@ -72,6 +73,13 @@ inline constexpr char json_needs_disk[] =
     "-json writes the directory of a disk: give -disk <image> and no entries, without -t\r\n";
 inline constexpr char disk_output_missing[] =
     "-t -disk needs -o <new image>: the disk image read is never changed\r\n";
+inline constexpr char memory_name_missing[] = "Memory image name missing after -memory\r\n";
+inline constexpr char memory_with_disk[] =
+    "-memory does not go with -disk: give one or the other\r\n";
+inline constexpr char memory_text_mode[] =
+    "-t does not go with -memory: memory images are only listed\r\n";
+inline constexpr char memory_with_inputs[] =
+    "-memory lists the program of one memory image: no inputs go with it\r\n";
 
 // Conversion run; the first argument of most is the program name.
 inline constexpr char cant_open_input[] = "\r\n%s: Can't open file %s\r\n";
@@ -148,8 +156,8 @@ inline constexpr char typed_version_unknown[] =
 // Disk images. Whole-disk problems stop the run; the first two arguments are the program
 // name and the disk image's name.
 inline constexpr char not_a_disk[] =
-    "\r\n%s: %s is no OS65D disk image: %llu bytes, neither a flat image (92160 or 295680 "
-    "bytes) nor a bitstream image\r\n";
+    "\r\n%s: %s is no OS65D, Pico-DOS or HEXDOS disk: %llu bytes, neither a flat image (92160 "
+    "or 295680 bytes) nor a bitstream image\r\n";
 inline constexpr char unknown_bitstream[] =
     "\r\n%s: %s: unknown bitstream image (format version %u, disk type %u); known are version "
     "1, types 0 to 2\r\n";
@@ -158,8 +166,8 @@ inline constexpr char short_bitstream[] =
 inline constexpr char long_bitstream[] =
     "\r\n%s: %s: the bitstream image runs on past its last track: %llu bytes, a disk of its "
     "type has at most %llu\r\n";
-inline constexpr char no_directory[] =
-    "\r\n%s: %s holds no directory (a blank or unformatted disk?): %s\r\n";
+// The last argument: what the disk was found to hold (unformatted_disk, no_dos_found, ...).
+inline constexpr char no_directory[] = "\r\n%s: %s is no OS65D, Pico-DOS or HEXDOS disk: %s\r\n";
 inline constexpr char no_such_entry[] = "\r\n%s: No file %s on %s\r\n";
 // An entry's problem: the disk, the entry's name, and what is wrong.
 inline constexpr char entry_problem[] = "%s: entry %s: %s\r\n";
@@ -186,10 +194,43 @@ inline constexpr char boot_tracks[] = "the DOS's boot code";
 inline constexpr char directory_track[] = "the directory";
 inline constexpr char no_free_tracks[] =
     "%s: no %d free tracks in a row, formatted for a program, for %s\r\n";
+// Storing into a Pico-DOS disk's slots, and the disks not written.
+inline constexpr char no_such_slot[] =
+    "%s: %s is no slot of this Pico-DOS disk: its slots are 1 to %d\r\n";
+inline constexpr char slot_address[] =
+    "%s: %s: Pico-DOS programs lie at $0300, not $%04X; leave out -l\r\n";
+inline constexpr char slot_too_big[] =
+    "%s: slot %d: the program is %zu bytes, a slot holds at most %zu\r\n";
+inline constexpr char no_empty_slot[] = "%s: no empty slot with formatted tracks for %s\r\n";
+inline constexpr char hexdos_not_written[] =
+    "\r\n%s: %s is a HEXDOS disk, which brenvik does not write: its DOS keeps no file length, "
+    "and how it loads a file is not yet checked\r\n";
 inline constexpr char image_not_written[] =
     "\r\n%s: %s not written: %d input%s could not be stored\r\n";
 inline constexpr char stored_differently[] =
     "\r\n%s: entry %s does not read back as it was stored; %s not written\r\n";
+
+// Memory images: the image's name first.
+inline constexpr char memory_compressed[] =
+    "\r\n%s: %s is a compressed UK101 machine image, which brenvik cannot read; a checkpoint "
+    "or a plain memory dump can be listed\r\n";
+inline constexpr char memory_without_pointers[] =
+    "%s: its %zu bytes of memory end before BASIC's pointers at $0079-$007C\r\n";
+inline constexpr char pointers_lead_nowhere[] =
+    "%s: BASIC's pointers lead to no program (TXTTAB $%04X): %s\r\n";
+inline constexpr char no_program_at[] = "%s: no BASIC program at $%04X: %s\r\n";
+inline constexpr char stale_program[] =
+    "a program of %d lines is still in memory at $%04X: list it with -memory %s -l %04X\r\n";
+inline constexpr char vartab_elsewhere[] =
+    "%s: VARTAB $%04X is not where the chain of line links ends ($%04X); the chain is listed\r\n";
+// Why no program lies at an address.
+inline constexpr char address_outside_memory[] =
+    "$%04X lies beyond the memory image's last address $%04X";
+inline constexpr char no_lead_byte_at[] = "the byte at $%04X is no lead byte 00";
+inline constexpr char line_links_to[] = "the line at $%04X links to $%04X";
+inline constexpr char chain_past_memory[] =
+    "the chain of line links runs past the memory image's last address $%04X";
+inline constexpr char program_without_lines[] = "the program at $%04X has no lines";
 
 // What is wrong with an entry or a track, as entry_problem and the directory say it.
 inline constexpr char track_without_header[] = "track %d has no track header";
@@ -200,6 +241,13 @@ inline constexpr char track_unreadable[] = "track %d cannot be read";
 inline constexpr char track_not_bcd[] = "track number %02X is not BCD";
 inline constexpr char track_beyond_disk[] = "track %d lies beyond the disk's last track %d";
 inline constexpr char first_after_last[] = "first track %d lies after last track %d";
+inline constexpr char no_directory_program[] =
+    "track %d holds no directory (no chain of line links)";
+// What a disk that holds no DOS known was found to hold; the argument: the directory's problem.
+inline constexpr char unformatted_disk[] =
+    "no track has a track header (a blank or unformatted disk?)";
+inline constexpr char no_dos_found[] = "no OS65D directory (%s) and no program in a Pico-DOS slot";
+inline constexpr char broken_hexdos[] = "HEXDOS track marks, but %s";
 
 // The directory: name, tracks, contents.
 inline constexpr char directory_line[] = "%s  %-5s  %s\r\n";

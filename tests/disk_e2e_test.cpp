@@ -74,7 +74,8 @@ TEST_F(disk_e2e, real_disks_list_their_programs_and_directories) {
   }
   const run_result blank = run({"-disk", (corpus / "disks/empty.os8").string()});
   EXPECT_EQ(blank.status, 1);
-  EXPECT_NE(blank.err.find("holds no directory"), std::string::npos);
+  EXPECT_NE(blank.err.find("is no OS65D, Pico-DOS or HEXDOS disk: no track has a track header"),
+            std::string::npos);
 }
 
 // A small disk: the DOS's entry, two programs (one moved up past machine code), a data
@@ -194,16 +195,16 @@ TEST_F(disk_e2e, images_that_are_no_disks) {
   };
   const row rows[] = {
       {{"-disk", "short.65d"},
-       "\r\nbrenvik: short.65d is no OS65D disk image: 50000 bytes, neither a flat image (92160 "
-       "or 295680 bytes) nor a bitstream image\r\n"},
+       "\r\nbrenvik: short.65d is no OS65D, Pico-DOS or HEXDOS disk: 50000 bytes, neither a flat "
+       "image (92160 or 295680 bytes) nor a bitstream image\r\n"},
       {{"-disk", "version.os5"},
        "\r\nbrenvik: version.os5: unknown bitstream image (format version 7, disk type 0); known "
        "are version 1, types 0 to 2\r\n"},
       {{"-disk", "cut.os5"},
        "\r\nbrenvik: cut.os5: the bitstream image ends before its last track\r\n"},
       {{"-disk", "blank.65d", "HELLO"},
-       "\r\nbrenvik: blank.65d holds no directory (a blank or unformatted disk?): track 12 has no "
-       "track header\r\n"},
+       "\r\nbrenvik: blank.65d is no OS65D, Pico-DOS or HEXDOS disk: no track has a track header "
+       "(a blank or unformatted disk?)\r\n"},
       {{"-disk", "missing.65d"}, "\r\nbrenvik: Can't open file missing.65d\r\n"},
       {{"-disk", "broken.os5", "HELLO"},
        "broken.os5: entry HELLO : track 14 has 1 frames with parity or stop bit errors\r\n"},

@@ -78,5 +78,23 @@ TEST(examples_e2e, the_demo_disk_holds_the_example_programs) {
                               read_file(examples + "/directory.bas"));
 }
 
+TEST(examples_e2e, the_picodos_disk_and_the_memory_dump_hold_the_example_programs) {
+  scratch_dir dir;
+  const std::string disk = examples + "/demo-picodos.65d";
+  const run_result directory = run_brenvik(dir, {"-disk", disk});
+  EXPECT_EQ(directory.status, 0);
+  EXPECT_EQ(directory.out,
+            "1  3-6    BASIC $0300 144 bytes\r\n"
+            "2  7-10   BASIC $0300 170 bytes\r\n"
+            "free: 28 tracks, longest run 28 from track 11\r\n");
+  const run_result programs = run_brenvik(dir, {"-disk", disk, "1", "2"});
+  EXPECT_EQ(programs.status, 0);
+  EXPECT_EQ(programs.out, read_file(examples + "/hello.bas") + read_file(examples + "/dice.bas"));
+  const run_result memory = run_brenvik(dir, {"-memory", examples + "/hello.mem"});
+  EXPECT_EQ(memory.status, 0);
+  EXPECT_EQ(memory.out, read_file(examples + "/hello.bas"));
+  EXPECT_EQ(memory.err, "BASIC version not specified, so I chose OSI BASIC In ROM (C1/C2/C4)\r\n");
+}
+
 }  // namespace
 }  // namespace brenvik

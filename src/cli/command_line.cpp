@@ -126,6 +126,12 @@ class parser {
       return true;
     }
     if (option == "-json") return set(options().json);
+    if (option == "-memory") {
+      if (value == nullptr) return usage_error(message::memory_name_missing);
+      options().memory_name = value;
+      ++i;
+      return true;
+    }
     if (option == "-text" || option == "-t") return set(options().text_mode);
     if (option == "-typed") {
       options().typed = true;
@@ -176,6 +182,13 @@ class parser {
     if (options().json &&
         (!options().disk_name || options().text_mode || !options().inputs.empty())) {
       return usage_error(message::json_needs_disk);
+    }
+    if (options().memory_name) {
+      if (options().disk_name) return usage_error(message::memory_with_disk);
+      if (options().text_mode) return usage_error(message::memory_text_mode);
+      if (!options().inputs.empty()) return usage_error(message::memory_with_inputs);
+      if (skip_given_) options().memory_offset = static_cast<uint16_t>(options().skip_count);
+      return true;
     }
     if (!options().disk_name) return true;
     if (skip_given_) return usage_error(message::skip_with_disk);

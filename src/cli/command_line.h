@@ -23,9 +23,11 @@ struct run_options {
   bool typed = false;      // -typed: text mode, as the machine stores typed lines
   bool force_overwrite = false;
   std::optional<std::string> output_name;
-  std::optional<std::string> disk_name;  // -disk: inputs name its entries (or, with -t, listings)
-  bool json = false;                     // -json: the disk's directory as one JSON document
-  std::vector<std::string> inputs;       // empty: standard input (or with -disk, its directory)
+  std::optional<std::string> disk_name;    // -disk: inputs name its entries (or, with -t, listings)
+  bool json = false;                       // -json: the disk's directory as one JSON document
+  std::optional<std::string> memory_name;  // -memory: the memory image to list
+  std::optional<std::uint64_t> memory_offset;  // -skip with -memory: where $0000 lies in a dump
+  std::vector<std::string> inputs;  // empty: standard input (or with -disk, its directory)
 };
 
 // What parsing decided: run the conversion with `options`, or end with `exit_status`
@@ -44,6 +46,8 @@ struct parse_result {
 // version numbers read as the standard decimal conversion does. -disk takes a separate value
 // like -o; -skip cannot go with it, and -t -disk needs -o. -json goes with -disk alone.
 // -typed is text mode for the versions whose typed input is known (0-4).
+// -memory takes a separate value too; -skip with it is the offset of $0000 in a plain dump;
+// -t, -disk and inputs cannot go with it.
 parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FILE* err);
 
 }  // namespace brenvik

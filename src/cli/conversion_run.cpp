@@ -9,6 +9,7 @@
 
 #include "cli/disk_run.h"
 #include "cli/file_run.h"
+#include "cli/memory_run.h"
 #include "cli/output_folder.h"
 #include "cli/run.h"
 #include "messages.h"
@@ -34,7 +35,7 @@ bool settle_output(const run_context& run, std::optional<output_folder>& folder)
   struct stat status {};
   const bool exists = stat(name.c_str(), &status) == 0;
   if ((exists && S_ISDIR(status.st_mode)) || name.ends_with('/')) {
-    if (!options.disk_name && options.inputs.empty()) {
+    if (!options.disk_name && !options.memory_name && options.inputs.empty()) {
       report(run.err, message::folder_needs_inputs, run.program(), name.c_str());
       return false;
     }
@@ -71,9 +72,10 @@ int convert_inputs(const run_options& options, FILE* std_in, FILE* std_out, FILE
     report(err, message::output_is_input, run.program(), message::standard_output);
     return exit_failure;
   }
-  const int status = !options.disk_name  ? convert_files(run)
-                     : options.text_mode ? store_into_disk(run)
-                                         : list_disk(run);
+  const int status = options.memory_name  ? list_memory(run)
+                     : !options.disk_name ? convert_files(run)
+                     : options.text_mode  ? store_into_disk(run)
+                                          : list_disk(run);
   if (folder) report(err, message::files_written, folder->written(), folder->given().c_str());
   return status;
 }

@@ -62,8 +62,7 @@ void write_directory(FILE* out, disk::volume& disk, const std::vector<disk::entr
     report(out, message::directory_line, shown_name(entry.name).c_str(), entry.tracks.c_str(),
            disk::describe_contents(disk, entry).c_str());
   }
-  const std::vector<int> free =
-      disk::free_tracks(disk.shape().tracks, disk.directory_track(), entries);
+  const std::vector<int> free = disk.free_space(entries);
   const disk::track_run longest = disk::longest_run(free);
   const std::string run =
       longest.length > 0 ? format_message(message::longest_free_run, longest.length, longest.first)
@@ -81,7 +80,7 @@ void write_directory_json(FILE* out, disk::volume& disk, const std::vector<disk:
       ", \"directory_track\": " + json_number(disk.directory_track()) + ", \"entries\": [";
   for (std::size_t i = 0; i < entries.size(); ++i)
     json += (i == 0 ? "\r\n  " : ",\r\n  ") + json_entry(disk, entries[i], version);
-  const std::vector<int> free = disk::free_tracks(shape.tracks, disk.directory_track(), entries);
+  const std::vector<int> free = disk.free_space(entries);
   json += "\r\n], \"free_tracks\": [";
   for (std::size_t i = 0; i < free.size(); ++i)
     json += (i == 0 ? "" : ", ") + std::to_string(free[i]);

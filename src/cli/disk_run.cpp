@@ -186,12 +186,6 @@ int list_disk(const run_context& run) {
 
 int store_into_disk(const run_context& run) {
   const run_options& options = run.options;
-  for (const std::string& input : options.inputs) {
-    if (!disk::is_storable_name(entry_name(input))) {
-      report(run.err, message::bad_entry_name, input.c_str(), shown_name(entry_name(input)).c_str(),
-             listing_path(input).c_str());
-    }
-  }
   const char* disk_name = options.disk_name->c_str();
   const auto bytes = disk::open_image_file(*options.disk_name);
   if (!bytes) {
@@ -206,11 +200,12 @@ int store_into_disk(const run_context& run) {
     return exit_failure;
   }
   disk::disk_store store(std::move(file), *shape, disk_name);
-  std::vector<disk::directory_entry> entries;
-  if (const disk::problem why = store.disk().read_directory(entries);
-      why.kind != disk::problem::none) {
-    report_no_directory(run, why);
-    return exit_failure;
+  if (!store.ready(run.program(), run.err)) return exit_failure;
+  for (const std::string& input : options.inputs) {
+    if (!store.accepts_name(entry_name(input))) {
+      report(run.err, message::bad_entry_name, input.c_str(), shown_name(entry_name(input)).c_str(),
+             listing_path(input).c_str());
+    }
   }
   // In -o's folder, the new disk takes the name of the disk read.
   const std::string& read = *options.disk_name;
@@ -223,7 +218,7 @@ int store_into_disk(const run_context& run) {
   std::size_t stored = 0;
   for (const std::string& input : options.inputs) {
     const std::string name = entry_name(input);
-    if (!disk::is_storable_name(name)) continue;
+    if (!store.accepts_name(name)) continue;
     const std::string path = listing_path(input);
     const auto tokenize = [&](int version, uint16_t load_address, FILE* out) {
       return tokenize_listing(run, path, version, load_address, out);

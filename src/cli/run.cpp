@@ -29,6 +29,7 @@ FILE* run_context::open_input(const std::string& name) const {
 }
 
 bool run_context::reads(const struct stat& file) const {
+  if (options.memory_name) return is_file(*options.memory_name, file);
   if (options.disk_name) {
     if (is_file(*options.disk_name, file)) return true;
     if (!options.text_mode) return false;  // the inputs name entries

@@ -32,7 +32,7 @@ struct run_context {
   FILE* open_input(const std::string& name) const;
 
   // True when `file` is a regular file the run reads: a named input, standard input when
-  // none is named, the disk image, or a listing stored into it.
+  // none is named, the disk image, a listing stored into it, or the memory image.
   bool reads(const struct stat& file) const;
 
   // Where the output of the input that `file_name` names goes: `-o`'s file, the file of

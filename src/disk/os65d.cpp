@@ -57,28 +57,29 @@ problem directory_entry::decode_tracks(int disk_tracks, int& first, int& last) c
   return {};
 }
 
-program_search find_program(std::span<const unsigned char> prefix, bool whole,
-                            basic_program& found) {
+program_search find_program(std::span<const unsigned char> prefix, bool whole, basic_program& found,
+                            unsigned file_address) {
   const auto more_or_none = [&] { return whole ? program_search::none : program_search::more; };
   if (prefix.size() < file_header_size) return more_or_none();
   const unsigned start = image::word_at(prefix.data());
-  // The lead byte lies in memory from $327E on, after the header.
-  if (start < file_load_address + file_header_size + 1) return program_search::none;
-  const std::size_t area = start - 1 - file_load_address;
+  // The lead byte lies in the memory after the header.
+  if (start < file_address + file_header_size + 1) return program_search::none;
+  const std::size_t area = start - 1 - file_address;
   if (prefix.size() <= area) return more_or_none();
   if (prefix[area] != 0) return program_search::none;
-  for (unsigned address = start;;) {
-    const std::size_t at = address - file_load_address;
-    if (prefix.size() < at + 2) return more_or_none();
-    const unsigned link = image::word_at(prefix.data() + at);
-    if (link == 0) {
-      found = {
-          .load_address = static_cast<uint16_t>(start - 1), .area = area, .length = at + 2 - area};
+  const image::chain_walk walk = image::follow_chain(prefix, area + 1, start);
+  switch (walk.result) {
+    case image::chain_walk::complete:
+      found = {.load_address = static_cast<uint16_t>(start - 1),
+               .area = area,
+               .length = walk.end - area};
       return program_search::found;
-    }
-    if (!image::link_within_reach(link, address)) return program_search::none;
-    address = link;
+    case image::chain_walk::cut:
+      return more_or_none();
+    case image::chain_walk::broken:
+      break;
   }
+  return program_search::none;
 }
 
 track& os65d_disk::track_at(int number) {
@@ -155,7 +156,7 @@ problem os65d_disk::read_directory(std::vector<directory_entry>& entries, bool u
 }
 
 problem os65d_disk::find_basic(int first, int last, std::optional<basic_program>& program,
-                               std::vector<unsigned char>& bytes) {
+                               std::vector<unsigned char>& bytes, unsigned file_address) {
   program.reset();
   bytes.clear();
   std::vector<sector> found;
@@ -166,7 +167,7 @@ problem os65d_disk::find_basic(int first, int last, std::optional<basic_program>
       bytes.insert(bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(s.data),
                    data.begin() + static_cast<std::ptrdiff_t>(s.data + s.size()));
     basic_program at;
-    const program_search search = find_program(bytes, number == last, at);
+    const program_search search = find_program(bytes, number == last, at, file_address);
     if (search == program_search::found) program = at;
     if (search != program_search::more) break;
   }

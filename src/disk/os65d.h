@@ -56,10 +56,11 @@ inline constexpr std::size_t file_header_size = 5;
 
 // Looks for the BASIC program of a file in `prefix`, its first bytes (`whole`: all of it): a
 // 00 at *start* - 1 and a chain of line links from *start* that stays inside the file (each
-// link 5 to 255 bytes on) and ends in 00 00. `more` when the chain runs past the prefix.
+// link 5 to 255 bytes on) and ends in 00 00. `more` when the chain runs past the prefix. The
+// file's first byte lies at `file_address` in memory (Pico-DOS files: $02FB).
 enum class program_search { found, none, more };
-program_search find_program(std::span<const unsigned char> prefix, bool whole,
-                            basic_program& found);
+program_search find_program(std::span<const unsigned char> prefix, bool whole, basic_program& found,
+                            unsigned file_address = file_load_address);
 
 // A disk image opened for reading: its tracks are read, and decoded, only when asked for.
 class os65d_disk {
@@ -94,10 +95,11 @@ class os65d_disk {
   void write_byte(std::span<unsigned char> file, int number, std::size_t index,
                   unsigned char value);
 
-  // Finds the BASIC program of the file on tracks `first` to `last`, reading only as many
-  // tracks as its chain of links needs. `bytes` receives what was read of the file.
+  // Finds the BASIC program of the file on tracks `first` to `last`, loaded at `file_address`,
+  // reading only as many tracks as its chain of links needs. `bytes` receives what was read
+  // of the file.
   problem find_basic(int first, int last, std::optional<basic_program>& program,
-                     std::vector<unsigned char>& bytes);
+                     std::vector<unsigned char>& bytes, unsigned file_address = file_load_address);
 
   // The same for a directory entry: its tracks' problem, or its program (none for an entry
   // on track 0, the DOS's boot tracks, which hold no file of sectors).
@@ -124,6 +126,7 @@ class os65d_volume final : public volume {
 
   os65d_disk& disk() { return disk_; }
   const geometry& shape() const override { return disk_.shape(); }
+  const char* dos() const override { return "OS65D"; }
   int directory_track() const override { return disk_.directory_track(); }
   int basic_version() const override { return disk_.basic_version(); }
   problem read_directory(std::vector<entry>& entries) override;

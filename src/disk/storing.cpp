@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <string_view>
 
 #include "catalogue/catalogue.h"
 #include "messages.h"
@@ -33,10 +34,79 @@ disk_store::disk_store(std::vector<unsigned char> file, const geometry& shape, s
       bytes_(image_in_memory(file_)),
       disk_(*bytes_, shape),
       writer_(file_, disk_),
-      label_(std::move(label)) {}
+      label_(std::move(label)) {
+  if (auto dos = open_volume(*bytes_, shape, why_)) {
+    dos_ = dos->dos();
+    if (dynamic_cast<picodos_volume*>(dos.get()) != nullptr) {
+      picodos_.reset(static_cast<picodos_volume*>(dos.release()));
+      slots_ = std::make_unique<picodos_writer>(file_, *picodos_);
+    }
+  }
+}
+
+bool disk_store::ready(const char* program, FILE* err) const {
+  if (dos_ == nullptr) {
+    report(err, message::no_directory, program, label_.c_str(), describe(why_).c_str());
+    return false;
+  }
+  if (std::string_view(dos_) == "HEXDOS") {
+    report(err, message::hexdos_not_written, program, label_.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool disk_store::accepts_name(const std::string& name) const {
+  return picodos_ || is_storable_name(name);
+}
+
+bool disk_store::store_in_slot(const std::string& name, int version,
+                               std::optional<uint16_t> load_address, const converter& convert,
+                               FILE* err) {
+  const char* disk = label_.c_str();
+  int slot = picodos_->slot_named(name);
+  const int slots = slot_count(picodos_->shape().tracks);
+  if (slot == 0 && !name.empty() && name.find_first_not_of("0123456789") == std::string::npos) {
+    report(err, message::no_such_slot, disk, name.c_str(), slots);
+    return false;
+  }
+  if (load_address && *load_address != picodos_load_address) {
+    report(err, message::slot_address, disk, name.c_str(), *load_address);
+    return false;
+  }
+  if (version == no_version) {
+    version = first_row_at(picodos_load_address);
+    report(err, message::version_chosen, version_table[static_cast<std::size_t>(version)].name);
+  }
+  const auto program = convert_to_memory(convert, version, picodos_load_address);
+  if (!program) return false;
+  if (slot == 0) slot = slots_->empty_slot();
+  if (slot == 0) {
+    report(err, message::no_empty_slot, disk, name.c_str());
+    return false;
+  }
+  const slot_problem p = slots_->store(slot, *program);
+  switch (p.kind) {
+    case slot_problem::none:
+      stored_.emplace_back(std::to_string(slot), *program);
+      return true;
+    case slot_problem::unreadable:
+      report(err, message::entry_problem, disk, std::to_string(slot).c_str(),
+             describe(p.tracks).c_str());
+      break;
+    case slot_problem::too_big:
+      report(err, message::slot_too_big, disk, slot, p.size, p.room);
+      break;
+    case slot_problem::no_empty_slot:
+      report(err, message::no_empty_slot, disk, name.c_str());
+      break;
+  }
+  return false;
+}
 
 bool disk_store::store(const std::string& name, int version, std::optional<uint16_t> load_address,
                        const converter& convert, FILE* err) {
+  if (picodos_) return store_in_slot(name, version, load_address, convert, err);
   const bool given = load_address.has_value();
   if (!load_address) {
     if (const auto entry = disk_.find_entry(name)) load_address = writer_.program_address(*entry);
@@ -118,6 +188,21 @@ void disk_store::report_problem(const std::string& name, uint16_t load_address,
 }
 
 std::optional<std::string> disk_store::misread(image_bytes& written) const {
+  if (picodos_) {
+    picodos_volume slots(written, disk_.shape());
+    for (const auto& [name, program] : stored_) {
+      const auto entry = slots.find_entry(name);
+      std::optional<basic_program> found;
+      std::vector<unsigned char> file;
+      if (!entry || slots.entry_program(*entry, found, file).kind != problem::none || !found ||
+          found->length != program.size() ||
+          !std::equal(program.begin(), program.end(),
+                      file.begin() + static_cast<std::ptrdiff_t>(found->area))) {
+        return name;
+      }
+    }
+    return std::nullopt;
+  }
   os65d_disk disk(written, disk_.shape());
   for (const auto& [name, program] : stored_) {
     const auto entry = disk.find_entry(name);

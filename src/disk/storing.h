@@ -14,6 +14,8 @@
 
 #include "disk/container.h"
 #include "disk/os65d.h"
+#include "disk/picodos.h"
+#include "disk/picodos_store.h"
 #include "disk/store.h"
 
 namespace brenvik::disk {
@@ -30,8 +32,16 @@ class disk_store {
   disk_store(const disk_store&) = delete;
   disk_store& operator=(const disk_store&) = delete;
 
-  // The disk as it is now.
+  // The disk as it is now, read as OS65D.
   os65d_disk& disk() { return disk_; }
+
+  // The DOS the disk holds, told by content as for listing: "OS65D", "Pico-DOS", "HEXDOS".
+  // False, after saying why on `err` (`program` names the tool), when it holds none known
+  // or one that is not written (HEXDOS).
+  bool ready(const char* program, FILE* err) const;
+  // Whether `name` can be stored: an OS65D file name (is_storable_name); on a Pico-DOS disk
+  // any name, a slot number naming its slot and others the first empty one.
+  bool accepts_name(const std::string& name) const;
   // The image file with every program stored so far.
   const std::vector<unsigned char>& file() const { return file_; }
 
@@ -43,6 +53,9 @@ class disk_store {
   // names, else the disk's own OS65D BASIC, and is said on `err`. Whatever keeps the
   // program out is said on `err`, and the image is left as it was. Returns true when the
   // program is stored.
+  //
+  // On a Pico-DOS disk the program goes into the slot `name` numbers, or else the first
+  // empty one, at $0300 (-l may give no other address), listed with `version` or else row 0.
   bool store(const std::string& name, int version, std::optional<uint16_t> load_address,
              const converter& convert, FILE* err);
 
@@ -52,6 +65,8 @@ class disk_store {
 
  private:
   std::optional<uint16_t> common_program_address();
+  bool store_in_slot(const std::string& name, int version, std::optional<uint16_t> load_address,
+                     const converter& convert, FILE* err);
   void report_problem(const std::string& name, uint16_t load_address, const store_problem& p,
                       FILE* err) const;
 
@@ -61,6 +76,10 @@ class disk_store {
   disk_writer writer_;
   std::string label_;
   std::vector<std::pair<std::string, std::vector<unsigned char>>> stored_;
+  problem why_;                              // no DOS known: what the disk holds
+  const char* dos_ = nullptr;                // the DOS the disk holds, if known
+  std::unique_ptr<picodos_volume> picodos_;  // a Pico-DOS disk, with the writer of its slots
+  std::unique_ptr<picodos_writer> slots_;
 };
 
 }  // namespace brenvik::disk

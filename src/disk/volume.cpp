@@ -2,10 +2,40 @@
 
 #include <algorithm>
 
+#include "disk/hexdos.h"
 #include "disk/os65d.h"
+#include "disk/picodos.h"
 #include "messages.h"
 
 namespace brenvik::disk {
+
+namespace {
+
+// True when every entry of the directory is unused or named in printable characters, as
+// OS65D's own are: program text read as a directory is not.
+bool looks_like_directory(os65d_disk& disk) {
+  std::vector<directory_entry> all;
+  disk.read_directory(all, true);
+  return std::all_of(all.begin(), all.end(), [](const directory_entry& e) {
+    return e.name[0] == '#' || std::all_of(e.name.begin(), e.name.end(),
+                                           [](unsigned char c) { return c >= 0x20 && c < 0x7F; });
+  });
+}
+
+// True when some track carries an OS65D track header or a HEXDOS track mark.
+bool any_track_marked(image_bytes& image, const geometry& shape) {
+  os65d_disk os65d(image, shape);
+  hexdos_volume hexdos(image, shape);
+  std::vector<sector> found;
+  for (int number = 1; number < shape.tracks; ++number) {
+    const problem::kind_t kind = os65d.sectors(number, found).kind;
+    if (kind != problem::no_track_header && kind != problem::unreadable) return true;
+    if (hexdos.has_mark(number)) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 std::string describe(const problem& p) {
   switch (p.kind) {
@@ -23,6 +53,18 @@ std::string describe(const problem& p) {
       return format_message(message::track_beyond_disk, p.track, p.count);
     case problem::first_after_last:
       return format_message(message::first_after_last, p.track, p.count);
+    case problem::no_directory_program:
+      return format_message(message::no_directory_program, p.track);
+    case problem::unformatted:
+      return message::unformatted_disk;
+    case problem::no_dos:
+      return format_message(
+          message::no_dos_found,
+          describe({.kind = p.cause, .track = p.track, .count = p.count}).c_str());
+    case problem::broken_hexdos:
+      return format_message(
+          message::broken_hexdos,
+          describe({.kind = p.cause, .track = p.track, .count = p.count}).c_str());
     case problem::none:
       break;
   }
@@ -48,12 +90,43 @@ std::optional<entry> volume::find_entry(std::string_view name) {
   return *found;
 }
 
+std::vector<int> volume::free_space(const std::vector<entry>& entries) {
+  return free_tracks(shape().tracks, directory_track(), entries);
+}
+
 std::unique_ptr<volume> open_volume(image_bytes& image, const geometry& shape, problem& why) {
+  why = {};
   auto os65d = std::make_unique<os65d_volume>(image, shape);
   std::vector<entry> entries;
-  why = os65d->read_directory(entries);
-  if (why.kind != problem::none) return nullptr;
-  return os65d;
+  const problem directory = os65d->read_directory(entries);
+  if (directory.kind == problem::none &&
+      (shape.eight_inch || looks_like_directory(os65d->disk()))) {
+    return os65d;
+  }
+  if (!shape.eight_inch) {
+    auto picodos = std::make_unique<picodos_volume>(image, shape);
+    for (int slot = 1; slot <= slot_count(shape.tracks); ++slot)
+      if (picodos->holds_header(slot_first_track(slot))) return picodos;
+  }
+  if (directory.kind == problem::none) return os65d;  // odd names, but no other DOS claims it
+  if (!shape.eight_inch) {
+    auto hexdos = std::make_unique<hexdos_volume>(image, shape);
+    if (hexdos->has_mark(hexdos_directory_track)) {
+      const problem p = hexdos->read_directory(entries);
+      if (p.kind == problem::none) return hexdos;
+      why = {.kind = problem::broken_hexdos, .track = p.track, .count = p.count, .cause = p.kind};
+      return nullptr;
+    }
+  }
+  if (any_track_marked(image, shape)) {
+    why = {.kind = problem::no_dos,
+           .track = directory.track,
+           .count = directory.count,
+           .cause = directory.kind};
+  } else {
+    why = {.kind = problem::unformatted};
+  }
+  return nullptr;
 }
 
 std::vector<int> free_tracks(int tracks, int directory_track, const std::vector<entry>& entries) {

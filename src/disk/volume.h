@@ -1,6 +1,6 @@
 // A disk read through its DOS: the entries of its directory, the BASIC programs they hold,
-// and the facts a directory listing needs. Each DOS (os65d.h) is one kind of volume; the
-// conversion run sees only this interface.
+// and the facts a directory listing needs. Each DOS (os65d.h, picodos.h, hexdos.h) is one
+// kind of volume; the conversion run sees only this interface.
 #pragma once
 
 #include <cstdint>
@@ -18,16 +18,22 @@ namespace brenvik::disk {
 struct problem {
   enum kind_t {
     none,
-    no_track_header,  // track: no 43 57 <track> 58 in it
-    frame_errors,     // track, count: parity or stop bits broken in its header or sectors
-    no_sector,        // track, count: the sector number looked for
-    unreadable,       // track: the file ends or fails there
-    not_bcd,          // count: the track byte
-    beyond_disk,      // track; count: the disk's last track
-    first_after_last  // track: the first; count: the last
+    no_track_header,       // track: no 43 57 <track> 58 in it
+    frame_errors,          // track, count: parity or stop bits broken in its header or sectors
+    no_sector,             // track, count: the sector number looked for
+    unreadable,            // track: the file ends or fails there
+    not_bcd,               // count: the track byte
+    beyond_disk,           // track; count: the disk's last track
+    first_after_last,      // track: the first; count: the last
+    no_directory_program,  // track: it holds no chain of line links (HEXDOS's directory)
+    // Why a disk holds no DOS this reader knows:
+    unformatted,    // no track has a track header or a HEXDOS track mark
+    no_dos,         // OS65D framing, but no directory (`cause`, track, count) and no Pico-DOS slot
+    broken_hexdos,  // HEXDOS track marks, but no directory (`cause`, track, count)
   } kind = none;
   int track = -1;
   int count = 0;
+  kind_t cause = none;  // no_dos, broken_hexdos: the directory's own problem
 };
 
 // The description of a problem, as it follows an entry's name: "track 14 has no track header".
@@ -59,7 +65,9 @@ class volume {
   virtual ~volume() = default;
 
   virtual const geometry& shape() const = 0;
-  // The track that holds the directory.
+  // The DOS's name, for messages: "OS65D", "Pico-DOS", "HEXDOS".
+  virtual const char* dos() const = 0;
+  // The track that holds the directory; -1 when the DOS keeps none (Pico-DOS).
   virtual int directory_track() const = 0;
   // The row a program is listed with when its load address names none: the DOS's own BASIC.
   virtual int basic_version() const = 0;
@@ -76,6 +84,11 @@ class volume {
 
   // The used entry that `name` names, if the directory has one.
   std::optional<entry> find_entry(std::string_view name);
+
+  // The tracks a new file could take, ascending, given the directory's `entries`: by
+  // default those free_tracks() leaves; on Pico-DOS the tracks of its empty slots whose
+  // tracks hold sectors.
+  virtual std::vector<int> free_space(const std::vector<entry>& entries);
 };
 
 // The tracks no entry covers, in ascending order, track 0 and the directory track aside:
@@ -99,8 +112,17 @@ struct contents {
 };
 contents entry_contents(volume& disk, const entry& e);
 
-// Opens the disk on `image`, identified as `shape`, with the DOS whose marks it carries.
-// Returns null, with the problem in `why`, when it holds no directory this reader knows.
+// Opens the disk on `image`, identified as `shape`, with the DOS its contents show, told
+// apart in this order:
+//  - OS65D: its directory track holds sectors 1 and 2; where Pico-DOS slots hold programs
+//    too, the directory must also look like one (every entry unused or named in printable
+//    characters), since Pico-DOS puts program text on that track;
+//  - Pico-DOS (5.25" only): OS65D's track framing and a program header 01 03 .. .. .. 00 in
+//    sector 1 of the first track of at least one slot;
+//  - HEXDOS (5.25" only): no OS65D header on track 1 but the mark 57 01 in its first bytes,
+//    and a directory program on it.
+// Returns null, with what was found in `why` (unformatted, no_dos, broken_hexdos), when it
+// holds none of them.
 std::unique_ptr<volume> open_volume(image_bytes& image, const geometry& shape, problem& why);
 
 // What an entry holds, as the directory listing says it: "BASIC $327E 1204 bytes", "other",

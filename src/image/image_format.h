@@ -12,7 +12,9 @@
 // A record of n text bytes at address A links to A + n + 5. Addresses wrap modulo 65536.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace brenvik::image {
 
@@ -38,6 +40,48 @@ constexpr bool link_within_reach(unsigned link, unsigned record) {
 // The little-endian 16-bit number at `bytes`.
 constexpr unsigned word_at(const unsigned char* bytes) {
   return static_cast<unsigned>(bytes[0]) | static_cast<unsigned>(bytes[1]) << 8;
+}
+
+// Where a chain of line links leads, followed through the bytes at hand.
+struct chain_walk {
+  enum result_t {
+    complete,  // it ends in the end marker: `end` is the index just past it
+    broken,    // the record at address `record` (index `end`) links to `link`, out of reach
+    cut        // the bytes end first: `end` is the index of the link that is missing
+  } result = cut;
+  std::size_t end = 0;
+  unsigned record = 0;
+  unsigned link = 0;
+  int lines = 0;  // records passed before the end marker or the break
+};
+
+// Follows the chain whose first record is `bytes[at]`, at memory address `address`: each link
+// must be within reach of its record (link_within_reach), and a link of zero ends the chain.
+constexpr chain_walk follow_chain(std::span<const unsigned char> bytes, std::size_t at,
+                                  unsigned address) {
+  chain_walk walk;
+  for (;;) {
+    walk.end = at;
+    if (bytes.size() < 2 || at > bytes.size() - 2) {
+      walk.result = chain_walk::cut;
+      return walk;
+    }
+    const unsigned link = word_at(bytes.data() + at);
+    if (link == end_link) {
+      walk.result = chain_walk::complete;
+      walk.end = at + 2;
+      return walk;
+    }
+    if (!link_within_reach(link, address)) {
+      walk.result = chain_walk::broken;
+      walk.record = address;
+      walk.link = link;
+      return walk;
+    }
+    ++walk.lines;
+    at += link - address;
+    address = link;
+  }
 }
 
 constexpr unsigned char low_byte(unsigned value) {

@@ -1,0 +1,100 @@
+#include "cli/memory_run.h"
+
+#include <optional>
+#include <span>
+#include <string>
+
+#include "cli/output_folder.h"
+#include "cli/output_guard.h"
+#include "disk/container.h"
+#include "disk/memory_image.h"
+#include "image/decoder.h"
+#include "messages.h"
+
+namespace brenvik {
+
+namespace {
+
+// Why no program lies where one was looked for, as the messages say it.
+std::string describe(const disk::memory_program& p, std::size_t memory_size) {
+  const auto last = static_cast<unsigned>(memory_size == 0 ? 0 : memory_size - 1);
+  switch (p.kind) {
+    case disk::memory_program::outside:
+      return format_message(message::address_outside_memory, p.load_address, last);
+    case disk::memory_program::no_lead_byte:
+      return format_message(message::no_lead_byte_at, p.load_address);
+    case disk::memory_program::broken_link:
+      return format_message(message::line_links_to, p.record, p.link);
+    case disk::memory_program::past_memory:
+      return format_message(message::chain_past_memory, last);
+    case disk::memory_program::found:
+      break;
+  }
+  return format_message(message::program_without_lines, p.load_address);
+}
+
+}  // namespace
+
+int list_memory(const run_context& run) {
+  const std::string& name = *run.options.memory_name;
+  const auto file = disk::open_image_file(name);
+  if (!file) {
+    report(run.err, message::cant_open_input, run.program(), name.c_str());
+    return exit_failure;
+  }
+  disk::memory_image memory;
+  if (!disk::read_memory(*file, run.options.memory_offset, memory)) {
+    report(run.err, message::read_error, run.program(), name.c_str());
+    return exit_failure;
+  }
+  if (memory.layout == disk::memory_layout::compressed) {
+    report(run.err, message::memory_compressed, run.program(), name.c_str());
+    return exit_failure;
+  }
+  const std::span<const unsigned char> ram = memory.ram;
+  disk::memory_program program;
+  if (run.options.load_address) {
+    program = disk::program_at(ram, *run.options.load_address);
+    if (program.kind != disk::memory_program::found) {
+      report(run.err, message::no_program_at, name.c_str(), *run.options.load_address,
+             describe(program, ram.size()).c_str());
+      return exit_failure;
+    }
+  } else {
+    if (ram.size() < disk::pointers_end) {
+      report(run.err, message::memory_without_pointers, name.c_str(), ram.size());
+      return exit_failure;
+    }
+    const unsigned txttab = disk::basic_pointer(ram, disk::txttab_at);
+    program = disk::program_at(ram, (txttab - 1) & 0xFFFF);
+    if (program.kind != disk::memory_program::found || program.lines == 0) {
+      report(run.err, message::pointers_lead_nowhere, name.c_str(), txttab,
+             describe(program, ram.size()).c_str());
+      if (const auto stale = disk::stale_program(ram)) {
+        report(run.err, message::stale_program, stale->lines, stale->load_address, name.c_str(),
+               stale->load_address);
+      }
+      return exit_failure;
+    }
+    // VARTAB is the address after the end marker, or one more; the chain is the truth.
+    const unsigned end = program.load_address + static_cast<unsigned>(program.length);
+    const unsigned vartab = disk::basic_pointer(ram, disk::vartab_at);
+    if (vartab + 1 < end || vartab > end + 1) {
+      report(run.err, message::vartab_elsewhere, name.c_str(), vartab, end);
+    }
+  }
+
+  // In -o's folder, the listing is named after the memory image.
+  outcome refusal = outcome::failed;
+  std::optional<destination> to =
+      destination::open(run, run.output_path(file_output_name(name, ".bas")), refusal);
+  if (!to) return exit_failure;
+  const image_origin origin{
+      .version = run.options.version, .load_address = program.load_address, .fallback_version = 0};
+  const int result = decode_image(ram.subspan(program.load_address, program.length), to->stream(),
+                                  run.err, origin);
+  if (to->close(run, false, result < 0) != outcome::converted) return exit_failure;
+  return result < 0 ? exit_failure : exit_success;
+}
+
+}  // namespace brenvik
