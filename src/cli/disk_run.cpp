@@ -139,6 +139,70 @@ int tokenize_listing(const run_context& run, const std::string& path, int versio
   return read_failed ? -1 : result;
 }
 
+// Reads the disk image of the run, once and whole, into `store`; names the inputs whose
+// entry names the disk's DOS cannot store. False after a message.
+bool read_disk_to_store(const run_context& run, std::optional<disk::disk_store>& store) {
+  const char* disk_name = run.options.disk_name->c_str();
+  const auto bytes = disk::open_image_file(*run.options.disk_name);
+  if (!bytes) {
+    report(run.err, message::cant_open_input, run.program(), disk_name);
+    return false;
+  }
+  const auto shape = identify_disk(run, *bytes);
+  if (!shape) return false;
+  std::vector<unsigned char> file(bytes->size());
+  if (!bytes->read(0, file)) {
+    report(run.err, message::read_error, run.program(), disk_name);
+    return false;
+  }
+  store.emplace(std::move(file), *shape, disk_name);
+  if (!store->ready(run.program(), run.err)) return false;
+  for (const std::string& input : run.options.inputs) {
+    if (!store->accepts_name(entry_name(input))) {
+      report(run.err, message::bad_entry_name, input.c_str(), shown_name(entry_name(input)).c_str(),
+             listing_path(input).c_str());
+    }
+  }
+  return true;
+}
+
+// Stores every input listing that has a name the disk takes; returns how many were stored.
+std::size_t store_listings(const run_context& run, disk::disk_store& store) {
+  std::size_t stored = 0;
+  for (const std::string& input : run.options.inputs) {
+    const std::string name = entry_name(input);
+    if (!store.accepts_name(name)) continue;
+    const std::string path = listing_path(input);
+    const auto tokenize = [&](int version, uint16_t load_address, FILE* out) {
+      return tokenize_listing(run, path, version, load_address, out);
+    };
+    if (store.store(name, run.options.version, run.options.load_address, tokenize, run.err)) {
+      ++stored;
+    }
+  }
+  return stored;
+}
+
+// Writes the new disk to `to` and reads it back: a new file from the file itself, standard
+// output or a device as sent. False after a message when it cannot be read or does not hold
+// every program as stored.
+bool write_and_read_back(const run_context& run, const disk::disk_store& store, destination& to,
+                         const std::string& output) {
+  std::fwrite(store.file().data(), 1, store.file().size(), to.stream());
+  if (!to.finish_writing()) return true;  // closing the output says so
+  const auto written = to.descriptor() >= 0 ? disk::image_on_descriptor(to.descriptor())
+                                            : disk::image_in_memory(store.file());
+  if (!written) {
+    report(run.err, message::read_error, run.program(), output.c_str());
+    return false;
+  }
+  if (const std::optional<std::string> misread = store.misread(*written)) {
+    report(run.err, message::stored_differently, run.program(), misread->c_str(), output.c_str());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int list_disk(const run_context& run) {
@@ -186,27 +250,8 @@ int list_disk(const run_context& run) {
 
 int store_into_disk(const run_context& run) {
   const run_options& options = run.options;
-  const char* disk_name = options.disk_name->c_str();
-  const auto bytes = disk::open_image_file(*options.disk_name);
-  if (!bytes) {
-    report(run.err, message::cant_open_input, run.program(), disk_name);
-    return exit_failure;
-  }
-  const auto shape = identify_disk(run, *bytes);
-  if (!shape) return exit_failure;
-  std::vector<unsigned char> file(bytes->size());
-  if (!bytes->read(0, file)) {
-    report(run.err, message::read_error, run.program(), disk_name);
-    return exit_failure;
-  }
-  disk::disk_store store(std::move(file), *shape, disk_name);
-  if (!store.ready(run.program(), run.err)) return exit_failure;
-  for (const std::string& input : options.inputs) {
-    if (!store.accepts_name(entry_name(input))) {
-      report(run.err, message::bad_entry_name, input.c_str(), shown_name(entry_name(input)).c_str(),
-             listing_path(input).c_str());
-    }
-  }
+  std::optional<disk::disk_store> store;
+  if (!read_disk_to_store(run, store)) return exit_failure;
   // In -o's folder, the new disk takes the name of the disk read.
   const std::string& read = *options.disk_name;
   const std::optional<std::string> output_path =
@@ -215,38 +260,14 @@ int store_into_disk(const run_context& run) {
   std::optional<destination> to = destination::open(run, output_path, refusal);
   if (!to) return exit_failure;
 
-  std::size_t stored = 0;
-  for (const std::string& input : options.inputs) {
-    const std::string name = entry_name(input);
-    if (!store.accepts_name(name)) continue;
-    const std::string path = listing_path(input);
-    const auto tokenize = [&](int version, uint16_t load_address, FILE* out) {
-      return tokenize_listing(run, path, version, load_address, out);
-    };
-    if (store.store(name, options.version, options.load_address, tokenize, run.err)) ++stored;
-  }
-  const char* output = output_path->c_str();
+  const std::size_t stored = store_listings(run, *store);
   if (stored < options.inputs.size()) {
     const int count = static_cast<int>(options.inputs.size() - stored);
-    report(run.err, message::image_not_written, run.program(), output, count,
+    report(run.err, message::image_not_written, run.program(), output_path->c_str(), count,
            count == 1 ? "" : "s");
     return exit_failure;
   }
-
-  std::fwrite(store.file().data(), 1, store.file().size(), to->stream());
-  if (to->finish_writing()) {
-    // A new file is read back from the file itself; standard output or a device, as sent.
-    const auto written = to->descriptor() >= 0 ? disk::image_on_descriptor(to->descriptor())
-                                               : disk::image_in_memory(store.file());
-    if (!written) {
-      report(run.err, message::read_error, run.program(), output);
-      return exit_failure;
-    }
-    if (const std::optional<std::string> misread = store.misread(*written)) {
-      report(run.err, message::stored_differently, run.program(), misread->c_str(), output);
-      return exit_failure;
-    }
-  }
+  if (!write_and_read_back(run, *store, *to, *output_path)) return exit_failure;
   return to->close(run, false) == outcome::converted ? exit_success : exit_failure;
 }
 
