@@ -33,6 +33,42 @@ std::string describe(const disk::memory_program& p, std::size_t memory_size) {
   return format_message(message::program_without_lines, p.load_address);
 }
 
+// The program of memory `ram`: at -l, or where BASIC's pointers say. False after a message
+// when none is there, naming a complete chain of links still in memory, if one is.
+bool find_program(const run_context& run, std::span<const unsigned char> ram,
+                  disk::memory_program& program) {
+  const std::string& name = *run.options.memory_name;
+  if (run.options.load_address) {
+    program = disk::program_at(ram, *run.options.load_address);
+    if (program.kind == disk::memory_program::found) return true;
+    report(run.err, message::no_program_at, name.c_str(), *run.options.load_address,
+           describe(program, ram.size()).c_str());
+    return false;
+  }
+  if (ram.size() < disk::pointers_end) {
+    report(run.err, message::memory_without_pointers, name.c_str(), ram.size());
+    return false;
+  }
+  const unsigned txttab = disk::basic_pointer(ram, disk::txttab_at);
+  program = disk::program_at(ram, (txttab - 1) & 0xFFFF);
+  if (program.kind != disk::memory_program::found || program.lines == 0) {
+    report(run.err, message::pointers_lead_nowhere, name.c_str(), txttab,
+           describe(program, ram.size()).c_str());
+    if (const auto stale = disk::stale_program(ram)) {
+      report(run.err, message::stale_program, stale->lines, stale->load_address, name.c_str(),
+             stale->load_address);
+    }
+    return false;
+  }
+  // VARTAB is the address after the end marker, or one more; the chain is the truth.
+  const unsigned end = program.load_address + static_cast<unsigned>(program.length);
+  const unsigned vartab = disk::basic_pointer(ram, disk::vartab_at);
+  if (vartab + 1 < end || vartab > end + 1) {
+    report(run.err, message::vartab_elsewhere, name.c_str(), vartab, end);
+  }
+  return true;
+}
+
 }  // namespace
 
 int list_memory(const run_context& run) {
@@ -53,36 +89,7 @@ int list_memory(const run_context& run) {
   }
   const std::span<const unsigned char> ram = memory.ram;
   disk::memory_program program;
-  if (run.options.load_address) {
-    program = disk::program_at(ram, *run.options.load_address);
-    if (program.kind != disk::memory_program::found) {
-      report(run.err, message::no_program_at, name.c_str(), *run.options.load_address,
-             describe(program, ram.size()).c_str());
-      return exit_failure;
-    }
-  } else {
-    if (ram.size() < disk::pointers_end) {
-      report(run.err, message::memory_without_pointers, name.c_str(), ram.size());
-      return exit_failure;
-    }
-    const unsigned txttab = disk::basic_pointer(ram, disk::txttab_at);
-    program = disk::program_at(ram, (txttab - 1) & 0xFFFF);
-    if (program.kind != disk::memory_program::found || program.lines == 0) {
-      report(run.err, message::pointers_lead_nowhere, name.c_str(), txttab,
-             describe(program, ram.size()).c_str());
-      if (const auto stale = disk::stale_program(ram)) {
-        report(run.err, message::stale_program, stale->lines, stale->load_address, name.c_str(),
-               stale->load_address);
-      }
-      return exit_failure;
-    }
-    // VARTAB is the address after the end marker, or one more; the chain is the truth.
-    const unsigned end = program.load_address + static_cast<unsigned>(program.length);
-    const unsigned vartab = disk::basic_pointer(ram, disk::vartab_at);
-    if (vartab + 1 < end || vartab > end + 1) {
-      report(run.err, message::vartab_elsewhere, name.c_str(), vartab, end);
-    }
-  }
+  if (!find_program(run, ram, program)) return exit_failure;
 
   // In -o's folder, the listing is named after the memory image.
   outcome refusal = outcome::failed;
