@@ -184,6 +184,7 @@ TEST_F(folder_e2e, the_directory_as_json) {
   ASSERT_TRUE(document) << listed.out;
   const json& d = *document;
   EXPECT_EQ(d["disk"].text, "awkward.65d");
+  EXPECT_EQ(d["dos"].text, "OS65D");
   EXPECT_EQ(d["form"].text, "flat");
   EXPECT_EQ(d["size"].text, "5.25");
   EXPECT_EQ(d["tracks"].value, 40);

@@ -74,7 +74,7 @@ void write_directory_json(FILE* out, disk::volume& disk, const std::vector<disk:
                           const std::string& disk_name, int version) {
   const disk::geometry& shape = disk.shape();
   std::string json =
-      "{\"disk\": " + json_string(disk_name) + ", \"form\": \"" +
+      "{\"disk\": " + json_string(disk_name) + ", \"dos\": \"" + disk.dos() + "\", \"form\": \"" +
       (shape.kind == disk::form::flat ? "flat" : "bitstream") + "\", \"size\": \"" +
       (shape.eight_inch ? "8" : "5.25") + "\", \"tracks\": " + std::to_string(shape.tracks) +
       ", \"directory_track\": " + json_number(disk.directory_track()) + ", \"entries\": [";

@@ -15,7 +15,7 @@ namespace brenvik {
 // "free: n tracks, longest run n from track n".
 void write_directory(FILE* out, disk::volume& disk, const std::vector<disk::entry>& entries);
 
-// Writes the directory as one JSON document: the disk as given (`disk_name`), its form,
+// Writes the directory as one JSON document: the disk as given (`disk_name`), its DOS, form,
 // size, tracks and directory track, the entries (name without trailing spaces; first and
 // last track, null where the directory gives none; kind "basic", "other" or "unreadable";
 // load, length and the version a listing takes for a BASIC program, `version` when it is
