@@ -27,16 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::size_t name_length = data[4];
   if (5 + name_length > size) return 0;
   const std::string name(reinterpret_cast<const char*>(data + 5), name_length);
-  for (std::size_t at = 5 + name_length; at + 4 <= size;) {
-    const std::size_t offset =
-        (data[at] | std::size_t{data[at + 1]} << 8 | std::size_t{data[at + 2]} << 16) %
-        image.size();
-    const std::size_t length = data[at + 3];
-    at += 4;
-    for (std::size_t i = 0; i < length && at < size && offset + i < image.size(); ++i)
-      image[offset + i] = static_cast<char>(data[at++]);
-  }
-  if ((data[0] & 4) != 0) image.resize(std::min(cut, image.size()));
+  fuzzing::patch(image, data, size, 5 + name_length, cut, (data[0] & 4) != 0);
 
   const auto bytes = disk::image_in_memory(testing::as_bytes(image));
   disk::geometry shape;

@@ -21,6 +21,7 @@
 #include "image/image_format.h"
 #include "input_limit.h"
 #include "memory_streams.h"
+#include "sample_disk.h"
 #include "sample_dos_disks.h"
 
 using namespace brenvik;
@@ -45,16 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < 5 || size > fuzzing::input_limit) return 0;
   std::string image = fuzzing::sample_dos_disk(data[0]);
   const std::size_t cut = data[1] | std::size_t{data[2]} << 8 | std::size_t{data[3]} << 16;
-  for (std::size_t at = 5; at + 4 <= size;) {
-    const std::size_t offset =
-        (data[at] | std::size_t{data[at + 1]} << 8 | std::size_t{data[at + 2]} << 16) %
-        image.size();
-    const std::size_t length = data[at + 3];
-    at += 4;
-    for (std::size_t i = 0; i < length && at < size && offset + i < image.size(); ++i)
-      image[offset + i] = static_cast<char>(data[at++]);
-  }
-  if ((data[0] & 8) != 0) image.resize(std::min(cut, image.size()));
+  fuzzing::patch(image, data, size, 5, cut, (data[0] & 8) != 0);
 
   std::vector<unsigned char> file(image.begin(), image.end());
   const auto bytes = disk::image_in_memory(file);

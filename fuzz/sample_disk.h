@@ -2,6 +2,8 @@
 // a BASIC program, one moved up past machine code, a data file and free formatted tracks.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "disk_images.h"
@@ -33,6 +35,22 @@ inline const std::string& sample_disk(unsigned form) {
   static const std::string forms[] = {make_sample_disk(0), make_sample_disk(1), make_sample_disk(2),
                                       make_sample_disk(3)};
   return forms[form % 4];
+}
+
+// Patches `image` as the fuzzer's bytes from `from` on say: runs of 3-byte offset, 1-byte
+// length and that many bytes; then cuts it at `cut` when `cut_it`.
+inline void patch(std::string& image, const uint8_t* data, std::size_t size, std::size_t from,
+                  std::size_t cut, bool cut_it) {
+  for (std::size_t at = from; at + 4 <= size;) {
+    const std::size_t offset =
+        (data[at] | std::size_t{data[at + 1]} << 8 | std::size_t{data[at + 2]} << 16) %
+        image.size();
+    const std::size_t length = data[at + 3];
+    at += 4;
+    for (std::size_t i = 0; i < length && at < size && offset + i < image.size(); ++i)
+      image[offset + i] = static_cast<char>(data[at++]);
+  }
+  if (cut_it) image.resize(std::min(cut, image.size()));
 }
 
 }  // namespace brenvik::fuzzing

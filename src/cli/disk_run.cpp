@@ -45,6 +45,18 @@ std::optional<disk::geometry> identify_disk(const run_context& run, disk::image_
   return std::nullopt;
 }
 
+// Opens the disk image of the run and identifies it (`shape`); null after a message.
+std::unique_ptr<disk::image_bytes> open_disk(const run_context& run,
+                                             std::optional<disk::geometry>& shape) {
+  auto bytes = disk::open_image_file(*run.options.disk_name);
+  if (!bytes) {
+    report(run.err, message::cant_open_input, run.program(), run.options.disk_name->c_str());
+    return nullptr;
+  }
+  shape = identify_disk(run, *bytes);
+  return shape ? std::move(bytes) : nullptr;
+}
+
 // Says why the disk holds no directory this reader knows.
 void report_no_directory(const run_context& run, const disk::problem& why) {
   report(run.err, message::no_directory, run.program(), run.options.disk_name->c_str(),
@@ -143,13 +155,9 @@ int tokenize_listing(const run_context& run, const std::string& path, int versio
 // entry names the disk's DOS cannot store. False after a message.
 bool read_disk_to_store(const run_context& run, std::optional<disk::disk_store>& store) {
   const char* disk_name = run.options.disk_name->c_str();
-  const auto bytes = disk::open_image_file(*run.options.disk_name);
-  if (!bytes) {
-    report(run.err, message::cant_open_input, run.program(), disk_name);
-    return false;
-  }
-  const auto shape = identify_disk(run, *bytes);
-  if (!shape) return false;
+  std::optional<disk::geometry> shape;
+  const auto bytes = open_disk(run, shape);
+  if (!bytes) return false;
   std::vector<unsigned char> file(bytes->size());
   if (!bytes->read(0, file)) {
     report(run.err, message::read_error, run.program(), disk_name);
@@ -207,13 +215,9 @@ bool write_and_read_back(const run_context& run, const disk::disk_store& store, 
 
 int list_disk(const run_context& run) {
   const char* disk_name = run.options.disk_name->c_str();
-  const auto bytes = disk::open_image_file(*run.options.disk_name);
-  if (!bytes) {
-    report(run.err, message::cant_open_input, run.program(), disk_name);
-    return exit_failure;
-  }
-  const auto shape = identify_disk(run, *bytes);
-  if (!shape) return exit_failure;
+  std::optional<disk::geometry> shape;
+  const auto bytes = open_disk(run, shape);
+  if (!bytes) return exit_failure;
   disk::problem why;
   const auto disk = disk::open_volume(*bytes, *shape, why);
   if (!disk) {
