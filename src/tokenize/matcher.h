@@ -49,7 +49,8 @@ class keyword_matcher {
   // on with its second character in either case. So a row's keywords are grouped by first
   // character and, within a group, listed by second character with case ignored (its
   // second key), each list in token-code order: trying the one list that the text's first
-  // two characters name gives the same result as trying every keyword in order. A
+  // two characters name gives the same result as trying every keyword in order (a list may
+  // hold keywords of other second characters too, which never match there). A
   // one-character keyword is alone in its group and stands in every list of the group.
   struct alignas(32) candidate {  // a power of two in size: indexing is a shift
     uint64_t word = 0;            // the characters, little-endian, the first in the lowest byte
@@ -61,9 +62,11 @@ class keyword_matcher {
     uint8_t begin = 0;  // indexes of its first candidate and of the one after its last,
     uint8_t end = 0;    // among the row's
   };
-  static constexpr std::size_t second_keys = 256;
-  // A second character without its case bit 0x20.
-  static constexpr unsigned second_key(unsigned c) { return c & 0xDF; }
+  // A second character's low five bits: without its case bit 0x20, as the lists need, and
+  // without the bits above, which only make the table larger. Characters that share a key
+  // share a list, whose keywords the compare then tells apart.
+  static constexpr std::size_t second_keys = 32;
+  static constexpr unsigned second_key(unsigned c) { return c & 0x1F; }
 
  private:
   const std::array<uint8_t, 256>* groups_;      // per first character, its group; 0 for none

@@ -87,8 +87,15 @@ constexpr std::size_t most_groups = [] {
 // starts with its first character and, spaces aside, goes on with its second. So the
 // keywords are grouped by first character and, within a group, listed by second character,
 // each list in token-code order: trying the one list that the text's first two characters
-// name is trying the whole table in order. A keyword of one character is alone in its group
+// name is trying the whole table in order. A list is keyed by the second character's low
+// five bits (the table stays small): characters that share a key share a list, whose
+// keywords the compare then tells apart. A keyword of one character is alone in its group
 // and stands in every list of it.
+constexpr std::size_t second_keys = 32;
+constexpr unsigned second_key(unsigned c) {
+  return c & 0x1F;
+}
+
 struct keyword_index {
   struct candidate {
     uint64_t word = 0;  // the characters, little-endian, the first in the lowest byte
@@ -102,7 +109,7 @@ struct keyword_index {
   };
   std::array<kind, 256> kinds{};
   std::array<uint8_t, 256> group{};  // per first character; 0 where no keyword begins
-  std::array<std::array<list, 128>, most_groups> lists{};  // per group, per second character
+  std::array<std::array<list, second_keys>, most_groups> lists{};  // per group and second key
   std::array<candidate, most_keywords> candidates{};
   unsigned char rem = 0;
   unsigned char data = 0;
@@ -128,7 +135,8 @@ constexpr keyword_index index_row(std::size_t row) {
   // Candidates ordered by group, then second character, then token code: a counting sort,
   // each list's end counting up from its beginning as its candidates are placed.
   const auto list_of = [&](std::string_view keyword) -> keyword_index::list& {
-    const unsigned second = keyword.size() == 1 ? 0 : static_cast<unsigned char>(keyword[1]);
+    const unsigned second =
+        keyword.size() == 1 ? 0 : second_key(static_cast<unsigned char>(keyword[1]));
     return index.lists[index.group[static_cast<unsigned char>(keyword[0])]][second];
   };
   for (std::string_view keyword : keywords)
@@ -211,7 +219,7 @@ match keyword_at(const unsigned char* in, const keyword_index& words) {
   const unsigned char* second = in + 1;
   while (*second == ' ')
     ++second;
-  const keyword_index::list list = words.lists[words.group[*in]][*second & seven_bits];
+  const keyword_index::list list = words.lists[words.group[*in]][second_key(*second)];
   // One exclusive-or compares a candidate with the eight characters from `in` on: the
   // lowest non-zero byte of (text ^ keyword) & mask is the first difference. Only a space
   // there may still be skipped; then the rest is compared character by character.
