@@ -453,7 +453,8 @@ TEST_F(conversion_run_e2e, hints_for_the_wrong_kind_of_file) {
   flat.replace(0, 10, "10 PRINT\r\n");
   write_file(dir / "listing.65d", flat);
   write_file(dir / "disk.65d", std::string(295680, '\x55'));
-  write_file(dir / "disk.os5", "OSIDISKBITSTREAM\x01\x00\x01" + std::string(300, '\xFF'));
+  write_file(dir / "disk.os5",
+             std::string("OSIDISKBITSTREAM\x01\x00\x01", 19) + std::string(300, '\xFF'));
   const std::string text_hint = " looks like a text listing: to tokenize it, use -t\r\n";
   struct row {
     std::vector<std::string> args;

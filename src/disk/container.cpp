@@ -60,8 +60,8 @@ struct flat_size {
   std::size_t track_size;
 };
 constexpr flat_size flat_sizes[] = {{false, 40, 2304}, {true, 77, 3840}};
-static_assert(flat_sizes[0].tracks * 2304 == flat_size_5 &&
-              flat_sizes[1].tracks * 3840 == flat_size_8);
+static_assert(flat_sizes[0].tracks * 2304L == flat_size_5 &&
+              flat_sizes[1].tracks * 3840L == flat_size_8);
 
 struct bitstream_type {
   bool eight_inch;
