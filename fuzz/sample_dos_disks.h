@@ -9,8 +9,9 @@
 namespace brenvik::fuzzing {
 
 // Form 0-7: Pico-DOS or HEXDOS (bit 2), flat or bitstream (bit 0); HEXDOS's marks at offset
-// 0 or 11 (bit 1). Pico-DOS: programs in slots 1 and 3, one off the slots on track 36, the
-// other slots formatted and empty. HEXDOS: the directory, a program over two tracks, a file
+// 0 or 11 (bit 1). Pico-DOS: programs in slots 1 and 3, one off the slots on track 36, slot
+// 2's tracks formatted and never written (a header, no sector), the other slots formatted
+// and empty. HEXDOS: the directory, a program over two tracks, a file
 // of machine code.
 inline std::string make_sample_dos_disk(unsigned form) {
   using testing::image_of;
@@ -20,6 +21,8 @@ inline std::string make_sample_dos_disk(unsigned form) {
     disk.program(1, lines);
     disk.program(3, image_of(0x0300, {{5, std::string(240, 'A')}, {6, "B"}}), 0);
     disk.put(36, testing::picodos_file(lines));
+    for (int track = 7; track <= 10; ++track)
+      disk.disk().format(track, {}, {0xFF});
     return (form & 1) != 0 ? disk.disk().bitstream(0) : disk.disk().flat();
   }
   testing::fake_hexdos disk((form & 2) != 0 ? 11 : 0);

@@ -58,9 +58,22 @@ TEST_F(dos_e2e, real_disks_list_as_their_images) {
     ++programs;
   }
   EXPECT_EQ(programs, 10);
-  // Slot 9's tracks hold no sectors: no room for another program.
-  EXPECT_TRUE(run({"-disk", (corpus / "containers/C1P-PICO_DOS.65D").string()})
-                  .out.ends_with("8  31-34  BASIC $0300 1997 bytes\r\nfree: 0 tracks\r\n"));
+  // Slot 9's tracks are formatted and never written: a save gives them their sectors, and
+  // nothing outside them changes.
+  const std::string pico = (corpus / "containers/C1P-PICO_DOS.65D").string();
+  EXPECT_TRUE(run({"-disk", pico})
+                  .out.ends_with("8  31-34  BASIC $0300 1997 bytes\r\n"
+                                 "free: 4 tracks, longest run 4 from track 35\r\n"));
+  write_file(dir / "hello.bas", "10 PRINT \"HELLO\"\r\n");
+  EXPECT_EQ(run({"-t", "-w0", "-disk", pico, "-o", "new.65d", "HELLO=hello.bas"}).status, 0);
+  EXPECT_EQ(run({"-disk", "new.65d", "9"}).out, "10 PRINT \"HELLO\"\r\n");
+  const std::string before = read_file(pico);
+  const std::string after = read_file(dir / "new.65d");
+  ASSERT_EQ(after.size(), before.size());
+  const std::size_t slot_9 = std::size_t{35} * 2304;  // slot 9: tracks 35 to 38
+  const std::size_t track_39 = std::size_t{39} * 2304;
+  EXPECT_EQ(after.substr(0, slot_9), before.substr(0, slot_9));
+  EXPECT_EQ(after.substr(track_39), before.substr(track_39));
   EXPECT_EQ(run({"-disk", (corpus / "containers/hexdos.img").string()}).out,
             "DIRECTORY  1-1    BASIC $0B00 20 bytes\r\n"
             "HEXASM  2-8    BASIC $0B00 12406 bytes\r\n"

@@ -41,5 +41,40 @@ TEST(picodos_store, a_slot_holds_8187_bytes) {
   }
 }
 
+// Tracks formatted and never written (a header, no sector), as after the last used slot of
+// real disks, take a program: each gets its sector right after the header, as the DOS's save
+// writes it, in both forms. A bitstream track whose line holds more after the header takes
+// none, and nothing changes.
+TEST(picodos_store, never_written_tracks_get_their_sectors) {
+  const std::string program = testing::image_of(0x0300, {{10, "\x80"}});
+  testing::fake_picodos original;
+  for (int slot = 1; slot <= 8; ++slot)
+    original.program(slot, program);
+  for (int i = 0; i < 4; ++i)
+    original.disk().format(35 + i, {}, testing::bytes_t(static_cast<std::size_t>(6 + i % 3), 0xFF));
+  testing::fake_picodos expected = original;
+  expected.put(35, testing::picodos_file(program));
+  testing::fake_picodos noisy = original;
+  noisy.disk().raw_track(37, {0xFF, 0x43, 0x57, 0x37, 0x58, 0x76});
+  const struct {
+    std::string image, after;
+    int slot;
+  } rows[] = {
+      {original.disk().flat(), expected.disk().flat(), 9},
+      {original.disk().bitstream(), expected.disk().bitstream(), 9},
+      {noisy.disk().bitstream(), noisy.disk().bitstream(), 0},
+  };
+  for (const auto& row : rows) {
+    std::vector<unsigned char> file(row.image.begin(), row.image.end());
+    const auto bytes = image_in_memory(file);
+    picodos_volume disk(*bytes, testing::opened_volume(row.image).shape);
+    picodos_writer writer(file, disk);
+    EXPECT_EQ(writer.empty_slot(), row.slot);
+    const slot_problem p = writer.store(9, testing::as_bytes(program));
+    EXPECT_EQ(p.kind, row.slot == 0 ? slot_problem::unreadable : slot_problem::none);
+    EXPECT_EQ(std::string(file.begin(), file.end()), row.after) << row.slot;
+  }
+}
+
 }  // namespace
 }  // namespace brenvik::disk

@@ -216,6 +216,7 @@ track read_track(image_bytes& image, const geometry& disk, int number) {
   if (disk.kind == form::flat) {
     result.bytes = std::move(raw);
   } else {
+    result.line_bits = raw.size() * 8;
     decode_frames(raw, result);
   }
   return result;
@@ -233,6 +234,37 @@ void write_track_byte(std::span<unsigned char> file, const geometry& disk, int n
   for (unsigned i = 0; i < 8; ++i)
     set_bit(bits, start + 1 + i, ((unsigned{value} >> i) & 1u) != 0);
   set_bit(bits, start + 9, parity[value] != 0);
+}
+
+std::size_t room_after(const geometry& disk, const track& frames, std::size_t index) {
+  if (index >= frames.bytes.size()) return 0;
+  if (disk.kind == form::flat) return frames.bytes.size() - index - 1;
+  if (index + 1 != frames.bytes.size()) return 0;
+  // Every bit after the last frame is 1 up to the last frame's length before the end: the
+  // decoder takes any 0 before that as a start bit.
+  const std::size_t free_from = std::size_t{frames.frame_bits[index]} + frame_bits;
+  const std::size_t idle_to = frames.line_bits - frame_bits;
+  return free_from >= idle_to ? 0 : (idle_to - free_from) / frame_bits;
+}
+
+void extend_track(std::span<unsigned char> file, const geometry& disk, int number,
+                  const track& frames, std::size_t index, std::span<const unsigned char> values) {
+  const std::uint64_t offset = disk.first_track + disk.track_size * static_cast<unsigned>(number);
+  const std::span<unsigned char> bits = file.subspan(offset, disk.track_size);
+  values = values.first(std::min(values.size(), room_after(disk, frames, index)));
+  if (disk.kind == form::flat) {
+    std::copy(values.begin(), values.end(), bits.begin() + static_cast<std::ptrdiff_t>(index + 1));
+    return;
+  }
+  std::size_t start = std::size_t{frames.frame_bits[index]} + frame_bits;
+  for (const unsigned char value : values) {
+    set_bit(bits, start, false);
+    for (unsigned i = 0; i < 8; ++i)
+      set_bit(bits, start + 1 + i, ((unsigned{value} >> i) & 1u) != 0);
+    set_bit(bits, start + 9, parity[value] != 0);
+    set_bit(bits, start + 10, true);
+    start += frame_bits;
+  }
 }
 
 }  // namespace brenvik::disk

@@ -69,6 +69,7 @@ struct track {
   std::vector<unsigned char> bytes;
   std::vector<std::uint32_t> frame_bits;    // bitstream only
   std::vector<std::uint32_t> frame_errors;  // bitstream only: indexes in `bytes`, ascending
+  std::size_t line_bits = 0;                // bitstream only: the track's length in bits
   bool read = false;                        // false: the file could not be read there
 
   // The number of bytes from `from` to `to` whose frames are broken.
@@ -83,5 +84,17 @@ track read_track(image_bytes& image, const geometry& disk, int number);
 // bits of the frame that holds it (`frames` is the track as read), so that nothing moves.
 void write_track_byte(std::span<unsigned char> file, const geometry& disk, int number,
                       const track& frames, std::size_t index, unsigned char value);
+
+// How many bytes can be written to follow byte `index` of a track: on a flat track the rest of
+// it; on a bitstream track none when another frame follows, else as many frames as fit on the
+// idle line after it, one frame's bits to spare before the track's end.
+std::size_t room_after(const geometry& disk, const track& frames, std::size_t index);
+
+// Writes `values`, at most room_after() of them, as the bytes that follow byte `index` of
+// track `number`: in place in a flat image; in a bitstream image as new frames right after
+// that byte's frame, where the line idled. `frames` (the track as read) then no longer
+// describes the track: read it again.
+void extend_track(std::span<unsigned char> file, const geometry& disk, int number,
+                  const track& frames, std::size_t index, std::span<const unsigned char> values);
 
 }  // namespace brenvik::disk

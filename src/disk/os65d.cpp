@@ -12,6 +12,7 @@ namespace {
 
 constexpr unsigned char header_mark[] = {0x43, 0x57};  // then the track in BCD, then 0x58
 constexpr unsigned char header_end = 0x58;
+constexpr std::size_t header_size = 4;
 constexpr unsigned char sector_mark = 0x76;
 constexpr unsigned char end_mark[] = {0x47, 0x53};  // after a sector's data
 constexpr std::size_t most_stray_bytes = 32;        // before a sector mark
@@ -92,17 +93,24 @@ const track& os65d_disk::decoded_track(int number) {
   return track_at(number);
 }
 
+std::optional<std::size_t> os65d_disk::header_at(int number) {
+  const std::vector<unsigned char>& bytes = track_at(number).bytes;
+  const unsigned char header[header_size] = {header_mark[0], header_mark[1], to_bcd(number),
+                                             header_end};
+  const auto at = std::search(bytes.begin(), bytes.end(), std::begin(header), std::end(header));
+  if (at == bytes.end()) return std::nullopt;
+  return static_cast<std::size_t>(at - bytes.begin());
+}
+
 problem os65d_disk::sectors(int number, std::vector<sector>& found) {
   found.clear();
   const track& raw = decoded_track(number);
   if (!raw.read) return {.kind = problem::unreadable, .track = number};
   const std::vector<unsigned char>& bytes = raw.bytes;
-  const unsigned char header[] = {header_mark[0], header_mark[1], to_bcd(number), header_end};
-  const auto at = std::search(bytes.begin(), bytes.end(), std::begin(header), std::end(header));
-  if (at == bytes.end()) return {.kind = problem::no_track_header, .track = number};
-  const auto header_at = static_cast<std::size_t>(at - bytes.begin());
+  const std::optional<std::size_t> header = header_at(number);
+  if (!header) return {.kind = problem::no_track_header, .track = number};
 
-  std::size_t next = header_at + sizeof header;
+  std::size_t next = *header + header_size;
   for (int expected = 1;; ++expected) {
     const std::size_t limit = std::min(bytes.size(), next + most_stray_bytes);
     bool taken = false;
@@ -123,7 +131,7 @@ problem os65d_disk::sectors(int number, std::vector<sector>& found) {
   }
   if (found.empty()) return {.kind = problem::no_sector, .track = number, .count = 1};
 
-  int errors = raw.errors_between(header_at, header_at + sizeof header);
+  int errors = raw.errors_between(*header, *header + header_size);
   for (const sector& s : found)
     errors += raw.errors_between(s.data - 3, s.data + s.size());
   if (errors > 0) return {.kind = problem::frame_errors, .track = number, .count = errors};
@@ -192,6 +200,28 @@ void os65d_disk::write_byte(std::span<unsigned char> file, int number, std::size
   track& decoded = track_at(number);
   write_track_byte(file, shape_, number, decoded, index, value);
   decoded.bytes[index] = value;
+}
+
+bool os65d_disk::takes_sector(int number, int pages) {
+  std::vector<sector> found;
+  if (sectors(number, found).kind != problem::no_sector) return false;
+  const track& raw = decoded_track(number);
+  const std::size_t header = *header_at(number);
+  return raw.errors_between(header, header + header_size) == 0 &&
+         room_after(shape_, raw, header + header_size - 1) >=
+             3 + static_cast<std::size_t>(pages) * 256 + sizeof end_mark;
+}
+
+void os65d_disk::add_sector(std::span<unsigned char> file, int number, int pages) {
+  std::vector<unsigned char> values(3 + static_cast<std::size_t>(pages) * 256 + sizeof end_mark, 0);
+  values[0] = sector_mark;
+  values[1] = 1;
+  values[2] = static_cast<unsigned char>(pages);
+  values[values.size() - 2] = end_mark[0];
+  values[values.size() - 1] = end_mark[1];
+  extend_track(file, shape_, number, track_at(number), *header_at(number) + header_size - 1,
+               values);
+  tracks_.erase(number);
 }
 
 std::optional<directory_entry> os65d_disk::find_entry(std::string_view name) {

@@ -95,6 +95,13 @@ class os65d_disk {
   void write_byte(std::span<unsigned char> file, int number, std::size_t index,
                   unsigned char value);
 
+  // Whether track `number` is formatted and never written, holding its header and no sector,
+  // with room after the header for a sector of `pages` pages.
+  bool takes_sector(int number, int pages);
+  // Writes, as a save does onto such a track, sector 1 of `pages` pages of zeros right after
+  // its header into `file` (as write_byte does), and reads the track again.
+  void add_sector(std::span<unsigned char> file, int number, int pages);
+
   // Finds the BASIC program of the file on tracks `first` to `last`, loaded at `file_address`,
   // reading only as many tracks as its chain of links needs. `bytes` receives what was read
   // of the file.
@@ -111,6 +118,8 @@ class os65d_disk {
 
  private:
   track& track_at(int number);
+  // Where the header of track `number` lies in its bytes, if it has one.
+  std::optional<std::size_t> header_at(int number);
 
   image_bytes& image_;
   geometry shape_;

@@ -14,6 +14,12 @@ bool picodos_volume::holds_header(int track) {
   return bytes[at] == 0x01 && bytes[at + 1] == 0x03 && bytes[at + file_header_size] == 0;
 }
 
+bool picodos_volume::track_writable(int track) {
+  std::vector<sector> found;
+  return disk_.sectors(track, found).kind == problem::none ||
+         disk_.takes_sector(track, slot_sector_pages);
+}
+
 int picodos_volume::slot_named(const std::string& name) const {
   if (name.empty() || name.size() > 2 || name.front() == '0' ||
       !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; })) {
@@ -61,10 +67,9 @@ std::vector<int> picodos_volume::free_space(const std::vector<entry>& entries) {
     const bool held = std::any_of(entries.begin(), entries.end(), [&](const entry& e) {
       return e.first >= 0 && e.first <= first + slot_track_count - 1 && e.last >= first;
     });
-    std::vector<sector> found;
     bool formatted = !held;
     for (int track = first; formatted && track < first + slot_track_count; ++track)
-      formatted = disk_.sectors(track, found).kind == problem::none;
+      formatted = track_writable(track);
     for (int track = first; formatted && track < first + slot_track_count; ++track)
       free.push_back(track);
   }

@@ -19,6 +19,7 @@ namespace brenvik::disk {
 inline constexpr unsigned picodos_file_address = 0x02FB;  // the header's place: $0300 - 5
 inline constexpr uint16_t picodos_load_address = 0x0300;
 inline constexpr int slot_track_count = 4;
+inline constexpr int slot_sector_pages = 8;  // one sector a track
 inline constexpr std::size_t slot_bytes = std::size_t{4} * 2048;
 
 // The first track of slot `slot` (1, 2, ...).
@@ -50,8 +51,14 @@ class picodos_volume final : public volume {
   problem entry_program(const entry& e, std::optional<basic_program>& program,
                         std::vector<unsigned char>& bytes) override;
 
-  // The tracks of the slots that no entry holds and whose tracks hold sectors.
+  // The tracks of the slots that no entry holds and whose tracks a program can be written
+  // to (track_writable).
   std::vector<int> free_space(const std::vector<entry>& entries) override;
+
+  // Whether a program can be written to `track`: it holds sectors, or it is formatted and
+  // never written (a header and no sector), as the tracks after the last used slot often
+  // are, and a save gives it its sector.
+  bool track_writable(int track);
 
   // True when sector 1 of `track` begins with a program header: start $0301 and the lead
   // byte 00 at file offset 5. Frame errors do not hide it; reading the program says them.

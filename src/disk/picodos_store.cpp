@@ -27,13 +27,33 @@ problem slot_places(os65d_disk& disk, int slot, std::vector<place>& places) {
   return {};
 }
 
+// The bytes slot `slot` holds, a track that is yet to get its sector counted with one; or
+// the problem of a track that can take no program.
+problem slot_size(picodos_volume& disk, int slot, std::size_t& size) {
+  size = 0;
+  std::vector<sector> found;
+  for (int track = slot_first_track(slot); track < slot_first_track(slot) + slot_track_count;
+       ++track) {
+    const problem p = disk.disk().sectors(track, found);
+    if (p.kind == problem::none) {
+      for (const sector& s : found)
+        size += s.size();
+    } else if (disk.track_writable(track)) {
+      size += std::size_t{slot_sector_pages} * 256;
+    } else {
+      return p;
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 int picodos_writer::empty_slot() {
-  std::vector<place> places;
+  std::size_t size = 0;
   for (int slot = 1; slot <= slot_count(disk_.shape().tracks); ++slot) {
     if (!disk_.holds_header(slot_first_track(slot)) &&
-        slot_places(disk_.disk(), slot, places).kind == problem::none) {
+        slot_size(disk_, slot, size).kind == problem::none) {
       return slot;
     }
   }
@@ -44,16 +64,26 @@ slot_problem picodos_writer::store(int slot, std::span<const unsigned char> prog
   if (program.size() > slot_room) {
     return {.kind = slot_problem::too_big, .size = program.size(), .room = slot_room};
   }
-  std::vector<place> places;
-  if (const problem p = slot_places(disk_.disk(), slot, places); p.kind != problem::none) {
+  std::size_t size = 0;
+  if (const problem p = slot_size(disk_, slot, size); p.kind != problem::none) {
     return {.kind = slot_problem::unreadable, .tracks = p};
   }
-  if (places.size() < file_header_size + program.size()) {
+  if (size < file_header_size + program.size()) {
     return {.kind = slot_problem::too_big,
             .size = program.size(),
-            .room = places.size() - std::min(places.size(), file_header_size)};
+            .room = size - std::min(size, file_header_size)};
   }
-  std::vector<unsigned char> bytes(places.size(), 0);
+  std::vector<sector> found;
+  for (int track = slot_first_track(slot); track < slot_first_track(slot) + slot_track_count;
+       ++track) {
+    if (disk_.disk().sectors(track, found).kind != problem::none) {
+      disk_.disk().add_sector(file_, track, slot_sector_pages);
+    }
+  }
+  std::vector<place> places;
+  slot_places(disk_.disk(), slot, places);
+  // The read-back check would catch a slot that came out smaller than counted.
+  std::vector<unsigned char> bytes(std::max(places.size(), file_header_size + program.size()), 0);
   const unsigned start = picodos_load_address + 1u;
   const unsigned end = picodos_load_address + static_cast<unsigned>(program.size()) + 1u;
   bytes[0] = image::low_byte(start);

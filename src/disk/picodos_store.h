@@ -3,7 +3,9 @@
 // A program goes into slot k, the four tracks 4k-1 to 4k+2, as the DOS's own saves leave it:
 // the header (start $0301, end = the address after the end marker + 1, track count 4), the
 // program area from $0300, and zeros to the end of the slot. Only the data bytes of the
-// slot's sectors change: in a bitstream image the data and parity bits of their frames.
+// slot's sectors change: in a bitstream image the data and parity bits of their frames. A
+// track of the slot that is formatted and never written (its header, no sector) first gets
+// its sector of 8 pages right after the header, as the DOS's save writes it.
 #pragma once
 
 #include <span>
@@ -37,7 +39,7 @@ class picodos_writer {
   picodos_writer(std::vector<unsigned char>& file, picodos_volume& disk)
       : file_(file), disk_(disk) {}
 
-  // The first slot that holds no program and whose four tracks hold sectors, or 0.
+  // The first slot that holds no program and whose four tracks can be written, or 0.
   int empty_slot();
 
   // Stores the program area `program` (lead byte to end marker, made for $0300) into slot
