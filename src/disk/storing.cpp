@@ -188,28 +188,18 @@ void disk_store::report_problem(const std::string& name, uint16_t load_address,
 }
 
 std::optional<std::string> disk_store::misread(image_bytes& written) const {
+  std::unique_ptr<volume> disk;
   if (picodos_) {
-    picodos_volume slots(written, disk_.shape());
-    for (const auto& [name, program] : stored_) {
-      const auto entry = slots.find_entry(name);
-      std::optional<basic_program> found;
-      std::vector<unsigned char> file;
-      if (!entry || slots.entry_program(*entry, found, file).kind != problem::none || !found ||
-          found->length != program.size() ||
-          !std::equal(program.begin(), program.end(),
-                      file.begin() + static_cast<std::ptrdiff_t>(found->area))) {
-        return name;
-      }
-    }
-    return std::nullopt;
+    disk = std::make_unique<picodos_volume>(written, disk_.shape());
+  } else {
+    disk = std::make_unique<os65d_volume>(written, disk_.shape());
   }
-  os65d_disk disk(written, disk_.shape());
   for (const auto& [name, program] : stored_) {
-    const auto entry = disk.find_entry(name);
+    const auto entry = disk->find_entry(name);
     std::optional<basic_program> found;
     std::vector<unsigned char> file;
     const bool same =
-        entry && disk.entry_program(*entry, found, file).kind == problem::none && found &&
+        entry && disk->entry_program(*entry, found, file).kind == problem::none && found &&
         std::equal(program.begin(), program.end(),
                    file.begin() + static_cast<std::ptrdiff_t>(found->area),
                    file.begin() + static_cast<std::ptrdiff_t>(found->area + found->length));
