@@ -6,6 +6,7 @@
 
 #include "cli/directory.h"
 #include "cli/output_guard.h"
+#include "cli/paths.h"
 #include "disk/container.h"
 #include "disk/os65d.h"
 #include "disk/storing.h"
@@ -121,23 +122,15 @@ outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry
 // file name without folders and its last extension, in capitals.
 std::string entry_name(const std::string& input) {
   const std::size_t equals = input.find('=');
-  std::string name;
-  if (equals != std::string::npos && equals > 0) {
-    name = input.substr(0, equals);
-  } else {
-    const std::size_t slash = input.rfind('/');
-    name = slash == std::string::npos ? input : input.substr(slash + 1);
-    const std::size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) name.resize(dot);
-  }
+  std::string name(equals != std::string::npos && equals > 0 ? input.substr(0, equals)
+                                                             : file_stem(input));
   for (char& c : name)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return name;
 }
 
-// Tokenizes the listing of `input` into `out` (as typed, with -typed), as the disk store
-// asks for it. A listing
-// that cannot be opened or read is refused like one that cannot be stored.
+// Tokenizes the listing at `path` into `out` (as typed, with -typed), as the disk store asks
+// for it. A listing that cannot be opened or read is refused like one that cannot be stored.
 int tokenize_listing(const run_context& run, const std::string& path, int version,
                      uint16_t load_address, FILE* out) {
   FILE* listing = run.open_input(path);
@@ -257,9 +250,7 @@ int store_into_disk(const run_context& run) {
   std::optional<disk::disk_store> store;
   if (!read_disk_to_store(run, store)) return exit_failure;
   // In -o's folder, the new disk takes the name of the disk read.
-  const std::string& read = *options.disk_name;
-  const std::optional<std::string> output_path =
-      run.output_path(read.substr(read.rfind('/') == std::string::npos ? 0 : read.rfind('/') + 1));
+  const std::optional<std::string> output_path = run.output_path(file_part(*options.disk_name));
   outcome refusal = outcome::failed;
   std::optional<destination> to = destination::open(run, output_path, refusal);
   if (!to) return exit_failure;

@@ -13,21 +13,11 @@
 #include <map>
 #include <string_view>
 
+#include "cli/paths.h"
+
 namespace brenvik {
 
 namespace {
-
-// The last part of a path, and the folder before it ("." for a name alone).
-std::string_view file_part(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-std::string folder_part(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string_view::npos) return ".";
-  return slash == 0 ? "/" : std::string(path.substr(0, slash));
-}
 
 // A name beside the output that no file has: ".<output>.<number>~".
 std::string hidden_name(const std::string& directory, const std::string& name, unsigned attempt) {

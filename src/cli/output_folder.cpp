@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "cli/paths.h"
+
 namespace brenvik {
 
 namespace {
@@ -26,11 +28,7 @@ const std::string* output_folder::claim(const std::string& path, const std::stri
 }
 
 std::string file_output_name(std::string_view input, std::string_view extension) {
-  const std::size_t slash = input.rfind('/');
-  std::string_view base = slash == std::string_view::npos ? input : input.substr(slash + 1);
-  const std::size_t dot = base.rfind('.');
-  if (dot != std::string_view::npos && dot > 0) base = base.substr(0, dot);
-  return std::string(base).append(extension);
+  return std::string(file_stem(input)).append(extension);
 }
 
 std::string entry_output_name(std::string_view entry_name) {
