@@ -96,17 +96,12 @@ outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry
     report(run.err, message::entry_not_basic, disk_name, name.c_str());
     return outcome::rejected;
   }
-  const std::optional<std::string> output = run.output_path(entry_output_name(entry.name));
-  if (run.folder != nullptr) {
-    const std::string label =
-        std::string(disk_name) + " " + name.substr(0, name.find_last_not_of(' ') + 1);
-    if (const std::string* first = run.folder->claim(*output, label)) {
-      report(run.err, message::output_taken, label.c_str(), output->c_str(), first->c_str());
-      return outcome::rejected;
-    }
-  }
+  const std::string label =
+      std::string(disk_name) + " " + name.substr(0, name.find_last_not_of(' ') + 1);
+  const auto output = run.claim_output(entry_output_name(entry.name), label);
+  if (!output) return outcome::rejected;
   outcome refusal = outcome::failed;
-  std::optional<destination> to = destination::open(run, output, refusal);
+  std::optional<destination> to = destination::open(run, *output, refusal);
   if (!to) return refusal;
   const image_origin origin{.version = run.options.version,
                             .load_address = run.options.load_address.value_or(found->load_address),

@@ -33,14 +33,9 @@ bool looks_like_disk(int descriptor) {
 std::optional<std::optional<std::string>> output_of(const run_context& run,
                                                     const std::string* input_name) {
   // Standard input never goes to a folder: the run refuses that before it starts.
-  if (run.folder == nullptr || input_name == nullptr) return run.options.output_name;
-  const std::string path =
-      run.folder->path_of(file_output_name(*input_name, run.options.text_mode ? ".tok" : ".bas"));
-  if (const std::string* first = run.folder->claim(path, *input_name)) {
-    report(run.err, message::output_taken, input_name->c_str(), path.c_str(), first->c_str());
-    return std::nullopt;
-  }
-  return path;
+  if (input_name == nullptr) return run.options.output_name;
+  return run.claim_output(file_output_name(*input_name, run.options.text_mode ? ".tok" : ".bas"),
+                          *input_name);
 }
 
 // Lists the image `input` (`input_name` null: standard input) to `out`. A rejected input

@@ -52,6 +52,18 @@ std::optional<std::string> run_context::output_path(std::string_view file_name) 
   return options.output_name;
 }
 
+std::optional<std::optional<std::string>> run_context::claim_output(
+    std::string_view file_name, const std::string& input) const {
+  std::optional<std::string> path = output_path(file_name);
+  if (folder != nullptr) {
+    if (const std::string* first = folder->claim(*path, input)) {
+      report(err, message::output_taken, input.c_str(), path->c_str(), first->c_str());
+      return std::nullopt;
+    }
+  }
+  return path;
+}
+
 std::string listing_path(const std::string& input) {
   const std::size_t equals = input.find('=');
   return equals != std::string::npos && equals > 0 ? input.substr(equals + 1) : input;

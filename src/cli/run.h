@@ -38,6 +38,11 @@ struct run_context {
   // Where the output of the input that `file_name` names goes: `-o`'s file, the file of
   // that name in -o's folder, or standard output (nothing).
   std::optional<std::string> output_path(std::string_view file_name) const;
+
+  // The same for the input `input` names, claimed for it in -o's folder: nothing, after
+  // saying so, when another input of this run was written to that file (a rejection).
+  std::optional<std::optional<std::string>> claim_output(std::string_view file_name,
+                                                         const std::string& input) const;
 };
 
 // The listing file of an input of -t -disk: "NAME=listing" or the listing alone.
