@@ -112,6 +112,14 @@ TEST_F(folder_e2e, files_into_a_folder) {
   EXPECT_EQ(listed.err, "2 files written to listings\r\n");
   EXPECT_EQ(read_file(dir / "listings/ALIEN.bas"), "10 END\r\n");
   EXPECT_EQ(read_file(dir / "listings/plain.bas"), "20 END\r\n");
+  // A second input of the same base name does not replace the first one's file.
+  write_file(dir / "games/plain.tok", image_of(0x300, {{30, "\x80"}}));
+  const run_result twice = run({"-w0", "-o", "again/", "plain", "games/plain.tok"});
+  EXPECT_EQ(twice.status, 1);
+  EXPECT_EQ(twice.err,
+            "games/plain.tok: not converted: again/plain.bas was written for plain in this run\r\n"
+            "1 files written to again/\r\n");
+  EXPECT_EQ(read_file(dir / "again/plain.bas"), "20 END\r\n");
 
   const run_result tokenized = run({"-t", "-w0", "-o", "images/", "hello.bas"});
   EXPECT_EQ(tokenized.status, 0);
