@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string name(reinterpret_cast<const char*>(data + 5), name_length);
   fuzzing::patch(image, data, size, 5 + name_length, cut, (data[0] & 4) != 0);
 
-  const auto bytes = disk::image_in_memory(testing::as_bytes(image));
+  const auto bytes = image_in_memory(testing::as_bytes(image));
   disk::geometry shape;
   disk::container_problem problem;
   if (!disk::identify(*bytes, shape, problem)) return 0;

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string name = names[data[1] % 5];
   const int version = data[2] % 7;
 
-  const auto original_bytes = disk::image_in_memory(testing::as_bytes(original));
+  const auto original_bytes = image_in_memory(testing::as_bytes(original));
   disk::geometry shape;
   disk::container_problem problem;
   if (!disk::identify(*original_bytes, shape, problem)) __builtin_trap();
@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
 
   // A reader of its own sees the program, and nothing else changed.
-  const auto written = disk::image_in_memory(file);
+  const auto written = image_in_memory(file);
   disk::os65d_disk disk(*written, shape);
   if (store.misread(*written)) __builtin_trap();
   const auto [first, last] = tracks_of(disk, name);

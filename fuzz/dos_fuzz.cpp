@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   fuzzing::patch(image, data, size, 5, cut, (data[0] & 8) != 0);
 
   std::vector<unsigned char> file(image.begin(), image.end());
-  const auto bytes = disk::image_in_memory(file);
+  const auto bytes = image_in_memory(file);
   disk::geometry shape;
   disk::container_problem problem;
   if (!disk::identify(*bytes, shape, problem)) return 0;
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (file != before) __builtin_trap();
     return 0;
   }
-  const auto written = disk::image_in_memory(file);
+  const auto written = image_in_memory(file);
   disk::picodos_volume again(*written, shape);
   std::optional<disk::basic_program> program;
   std::vector<unsigned char> read;

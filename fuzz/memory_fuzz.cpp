@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "disk/container.h"
-#include "disk/memory_image.h"
 #include "disk_images.h"
 #include "image/decoder.h"
 #include "image/image_format.h"
+#include "image_bytes.h"
 #include "images.h"
 #include "input_limit.h"
+#include "memory/memory_image.h"
 #include "memory_images.h"
 #include "memory_streams.h"
 
@@ -37,7 +37,7 @@ std::string sample(unsigned layout) {
 }
 
 // Traps unless `p` is a program area inside `ram`, and lists it.
-void check_and_list(const disk::memory_program& p, std::span<const unsigned char> ram) {
+void check_and_list(const memory::memory_program& p, std::span<const unsigned char> ram) {
   if (p.load_address + p.length > ram.size() || p.length < 3 || ram[p.load_address] != 0) {
     __builtin_trap();
   }
@@ -74,22 +74,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::size_t cut = data[1] | std::size_t{data[2]} << 8 | std::size_t{data[3]} << 16;
   if ((data[0] & 8) != 0) file.resize(std::min(cut, file.size()));
 
-  const auto bytes = disk::image_in_memory(testing::as_bytes(file));
-  disk::memory_image memory;
+  const auto bytes = image_in_memory(testing::as_bytes(file));
+  memory::memory_image memory;
   const std::optional<std::uint64_t> offset =
       (data[0] & 16) != 0 ? std::optional<std::uint64_t>(data[1]) : std::nullopt;
-  if (!disk::read_memory(*bytes, offset, memory)) __builtin_trap();
+  if (!memory::read_memory(*bytes, offset, memory)) __builtin_trap();
   const std::span<const unsigned char> ram = memory.ram;
   if (ram.size() > 0x10000) __builtin_trap();
 
-  const disk::memory_program at = disk::program_at(ram, data[2] | unsigned{data[3]} << 8);
-  if (at.kind == disk::memory_program::found) check_and_list(at, ram);
-  if (ram.size() >= disk::pointers_end) {
-    const unsigned txttab = disk::basic_pointer(ram, disk::txttab_at);
-    const disk::memory_program p = disk::program_at(ram, (txttab - 1) & 0xFFFF);
-    if (p.kind == disk::memory_program::found) check_and_list(p, ram);
+  const memory::memory_program at = memory::program_at(ram, data[2] | unsigned{data[3]} << 8);
+  if (at.kind == memory::memory_program::found) check_and_list(at, ram);
+  if (ram.size() >= memory::pointers_end) {
+    const unsigned txttab = memory::basic_pointer(ram, memory::txttab_at);
+    const memory::memory_program p = memory::program_at(ram, (txttab - 1) & 0xFFFF);
+    if (p.kind == memory::memory_program::found) check_and_list(p, ram);
   }
-  if (const auto stale = disk::stale_program(ram)) {
+  if (const auto stale = memory::stale_program(ram)) {
     if (stale->lines < 2) __builtin_trap();
     check_and_list(*stale, ram);
   }

@@ -93,12 +93,12 @@ class fake_hexdos {
 // holds no DOS known.
 struct opened_volume {
   explicit opened_volume(std::string image_bytes)
-      : image(std::move(image_bytes)), bytes(disk::image_in_memory(as_bytes(image))) {
+      : image(std::move(image_bytes)), bytes(image_in_memory(as_bytes(image))) {
     disk::container_problem problem;
     if (disk::identify(*bytes, shape, problem)) disk = disk::open_volume(*bytes, shape, why);
   }
   std::string image;
-  std::unique_ptr<disk::image_bytes> bytes;
+  std::unique_ptr<image_bytes> bytes;
   disk::geometry shape;
   disk::problem why;
   std::unique_ptr<disk::volume> disk;

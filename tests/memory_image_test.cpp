@@ -1,4 +1,4 @@
-#include "disk/memory_image.h"
+#include "memory/memory_image.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include "images.h"
 #include "memory_images.h"
 
-namespace brenvik::disk {
+namespace brenvik::memory {
 namespace {
 
 using testing::as_bytes;
@@ -79,4 +79,4 @@ TEST(memory_image, stale_programs_are_found_by_their_records) {
 }
 
 }  // namespace
-}  // namespace brenvik::disk
+}  // namespace brenvik::memory

@@ -21,7 +21,7 @@ namespace brenvik {
 namespace {
 
 // Identifies the disk image `bytes` of the run; its geometry, or nothing after a message.
-std::optional<disk::geometry> identify_disk(const run_context& run, disk::image_bytes& bytes) {
+std::optional<disk::geometry> identify_disk(const run_context& run, image_bytes& bytes) {
   const char* name = run.options.disk_name->c_str();
   disk::geometry shape;
   disk::container_problem problem;
@@ -47,9 +47,9 @@ std::optional<disk::geometry> identify_disk(const run_context& run, disk::image_
 }
 
 // Opens the disk image of the run and identifies it (`shape`); null after a message.
-std::unique_ptr<disk::image_bytes> open_disk(const run_context& run,
+std::unique_ptr<image_bytes> open_disk(const run_context& run,
                                              std::optional<disk::geometry>& shape) {
-  auto bytes = disk::open_image_file(*run.options.disk_name);
+  auto bytes = open_image_file(*run.options.disk_name);
   if (!bytes) {
     report(run.err, message::cant_open_input, run.program(), run.options.disk_name->c_str());
     return nullptr;
@@ -186,8 +186,8 @@ bool write_and_read_back(const run_context& run, const disk::disk_store& store, 
                          const std::string& output) {
   std::fwrite(store.file().data(), 1, store.file().size(), to.stream());
   if (!to.finish_writing()) return true;  // closing the output says so
-  const auto written = to.descriptor() >= 0 ? disk::image_on_descriptor(to.descriptor())
-                                            : disk::image_in_memory(store.file());
+  const auto written = to.descriptor() >= 0 ? image_on_descriptor(to.descriptor())
+                                            : image_in_memory(store.file());
   if (!written) {
     report(run.err, message::read_error, run.program(), output.c_str());
     return false;

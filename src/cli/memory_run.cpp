@@ -6,9 +6,9 @@
 
 #include "cli/output_folder.h"
 #include "cli/output_guard.h"
-#include "disk/container.h"
-#include "disk/memory_image.h"
 #include "image/decoder.h"
+#include "image_bytes.h"
+#include "memory/memory_image.h"
 #include "messages.h"
 
 namespace brenvik {
@@ -16,18 +16,18 @@ namespace brenvik {
 namespace {
 
 // Why no program lies where one was looked for, as the messages say it.
-std::string describe(const disk::memory_program& p, std::size_t memory_size) {
+std::string describe(const memory::memory_program& p, std::size_t memory_size) {
   const auto last = static_cast<unsigned>(memory_size == 0 ? 0 : memory_size - 1);
   switch (p.kind) {
-    case disk::memory_program::outside:
+    case memory::memory_program::outside:
       return format_message(message::address_outside_memory, p.load_address, last);
-    case disk::memory_program::no_lead_byte:
+    case memory::memory_program::no_lead_byte:
       return format_message(message::no_lead_byte_at, p.load_address);
-    case disk::memory_program::broken_link:
+    case memory::memory_program::broken_link:
       return format_message(message::line_links_to, p.record, p.link);
-    case disk::memory_program::past_memory:
+    case memory::memory_program::past_memory:
       return format_message(message::chain_past_memory, last);
-    case disk::memory_program::found:
+    case memory::memory_program::found:
       break;
   }
   return format_message(message::program_without_lines, p.load_address);
@@ -36,25 +36,25 @@ std::string describe(const disk::memory_program& p, std::size_t memory_size) {
 // The program of memory `ram`: at -l, or where BASIC's pointers say. False after a message
 // when none is there, naming a complete chain of links still in memory, if one is.
 bool find_program(const run_context& run, std::span<const unsigned char> ram,
-                  disk::memory_program& program) {
+                  memory::memory_program& program) {
   const std::string& name = *run.options.memory_name;
   if (run.options.load_address) {
-    program = disk::program_at(ram, *run.options.load_address);
-    if (program.kind == disk::memory_program::found) return true;
+    program = memory::program_at(ram, *run.options.load_address);
+    if (program.kind == memory::memory_program::found) return true;
     report(run.err, message::no_program_at, name.c_str(), *run.options.load_address,
            describe(program, ram.size()).c_str());
     return false;
   }
-  if (ram.size() < disk::pointers_end) {
+  if (ram.size() < memory::pointers_end) {
     report(run.err, message::memory_without_pointers, name.c_str(), ram.size());
     return false;
   }
-  const unsigned txttab = disk::basic_pointer(ram, disk::txttab_at);
-  program = disk::program_at(ram, (txttab - 1) & 0xFFFF);
-  if (program.kind != disk::memory_program::found || program.lines == 0) {
+  const unsigned txttab = memory::basic_pointer(ram, memory::txttab_at);
+  program = memory::program_at(ram, (txttab - 1) & 0xFFFF);
+  if (program.kind != memory::memory_program::found || program.lines == 0) {
     report(run.err, message::pointers_lead_nowhere, name.c_str(), txttab,
            describe(program, ram.size()).c_str());
-    if (const auto stale = disk::stale_program(ram)) {
+    if (const auto stale = memory::stale_program(ram)) {
       report(run.err, message::stale_program, stale->lines, stale->load_address, name.c_str(),
              stale->load_address);
     }
@@ -62,7 +62,7 @@ bool find_program(const run_context& run, std::span<const unsigned char> ram,
   }
   // VARTAB is the address after the end marker, or one more; the chain is the truth.
   const unsigned end = program.load_address + static_cast<unsigned>(program.length);
-  const unsigned vartab = disk::basic_pointer(ram, disk::vartab_at);
+  const unsigned vartab = memory::basic_pointer(ram, memory::vartab_at);
   if (vartab + 1 < end || vartab > end + 1) {
     report(run.err, message::vartab_elsewhere, name.c_str(), vartab, end);
   }
@@ -73,22 +73,22 @@ bool find_program(const run_context& run, std::span<const unsigned char> ram,
 
 int list_memory(const run_context& run) {
   const std::string& name = *run.options.memory_name;
-  const auto file = disk::open_image_file(name);
+  const auto file = open_image_file(name);
   if (!file) {
     report(run.err, message::cant_open_input, run.program(), name.c_str());
     return exit_failure;
   }
-  disk::memory_image memory;
-  if (!disk::read_memory(*file, run.options.memory_offset, memory)) {
+  memory::memory_image memory;
+  if (!memory::read_memory(*file, run.options.memory_offset, memory)) {
     report(run.err, message::read_error, run.program(), name.c_str());
     return exit_failure;
   }
-  if (memory.layout == disk::memory_layout::compressed) {
+  if (memory.layout == memory::memory_layout::compressed) {
     report(run.err, message::memory_compressed, run.program(), name.c_str());
     return exit_failure;
   }
   const std::span<const unsigned char> ram = memory.ram;
-  disk::memory_program program;
+  memory::memory_program program;
   if (!find_program(run, ram, program)) return exit_failure;
 
   // In -o's folder, the listing is named after the memory image.

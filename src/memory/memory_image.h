@@ -16,9 +16,9 @@
 #include <span>
 #include <vector>
 
-#include "disk/container.h"
+#include "image_bytes.h"
 
-namespace brenvik::disk {
+namespace brenvik::memory {
 
 enum class memory_layout { plain, checkpoint_v0, checkpoint_v1, checkpoint_v2, compressed };
 
@@ -65,4 +65,4 @@ unsigned basic_pointer(std::span<const unsigned char> ram, unsigned at);
 // by one, line numbers ascending, and the end marker 00 00.
 std::optional<memory_program> stale_program(std::span<const unsigned char> ram);
 
-}  // namespace brenvik::disk
+}  // namespace brenvik::memory

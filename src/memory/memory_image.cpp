@@ -1,11 +1,11 @@
-#include "disk/memory_image.h"
+#include "memory/memory_image.h"
 
 #include <algorithm>
 #include <array>
 
 #include "image/image_format.h"
 
-namespace brenvik::disk {
+namespace brenvik::memory {
 
 namespace {
 
@@ -119,4 +119,4 @@ std::optional<memory_program> stale_program(std::span<const unsigned char> ram) 
   return best;
 }
 
-}  // namespace brenvik::disk
+}  // namespace brenvik::memory
