@@ -190,6 +190,12 @@ inline constexpr char stored_where_programs_lie[] =
     "%s: %s is stored at $%04X, where the disk's BASIC programs lie\r\n";
 inline constexpr char stored_above_version_address[] =
     "%s: %s is stored at $%04X: version %d's address $%04X lies below a file's memory\r\n";
+inline constexpr char entry_overlaps[] =
+    "%s: entry %s shares tracks %d-%d with entry %s, and the directory cannot say which owns "
+    "them: nothing is written there; delete or correct one of the two entries first\r\n";
+inline constexpr char name_taken[] = "%s: %s: entry %s already has that name; choose another\r\n";
+inline constexpr char dos_keeps_no_names[] =
+    "%s: %s: a Pico-DOS disk keeps no names, only numbered slots\r\n";
 inline constexpr char boot_tracks[] = "the DOS's boot code";
 inline constexpr char directory_track[] = "the directory";
 inline constexpr char no_free_tracks[] =

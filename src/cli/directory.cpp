@@ -1,6 +1,7 @@
 #include "cli/directory.h"
 
 #include "catalogue/catalogue.h"
+#include "cli/disk_words.h"
 #include "messages.h"
 
 namespace brenvik {
@@ -31,7 +32,7 @@ std::string json_entry(disk::volume& disk, const disk::entry& e, int version) {
       json += ", \"kind\": \"other\"";
       break;
     case disk::contents::unreadable:
-      json += ", \"kind\": \"unreadable\", \"problem\": " + json_string(disk::describe(held.why));
+      json += ", \"kind\": \"unreadable\", \"problem\": " + json_string(describe(held.why));
       break;
   }
   return json + "}";
@@ -60,7 +61,7 @@ std::string json_string(std::string_view text) {
 void write_directory(FILE* out, disk::volume& disk, const std::vector<disk::entry>& entries) {
   for (const disk::entry& entry : entries) {
     report(out, message::directory_line, shown_name(entry.name).c_str(), entry.tracks.c_str(),
-           disk::describe_contents(disk, entry).c_str());
+           describe_contents(disk, entry).c_str());
   }
   const std::vector<int> free = disk.free_space(entries);
   const disk::track_run longest = disk::longest_run(free);

@@ -1,15 +1,18 @@
 #include "cli/disk_run.h"
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "cli/directory.h"
+#include "cli/disk_words.h"
 #include "cli/output_guard.h"
 #include "cli/paths.h"
 #include "disk/container.h"
+#include "disk/disk_store.h"
 #include "disk/os65d.h"
-#include "disk/storing.h"
 #include "disk/volume.h"
 #include "image/decoder.h"
 #include "messages.h"
@@ -48,7 +51,7 @@ std::optional<disk::geometry> identify_disk(const run_context& run, image_bytes&
 
 // Opens the disk image of the run and identifies it (`shape`); null after a message.
 std::unique_ptr<image_bytes> open_disk(const run_context& run,
-                                             std::optional<disk::geometry>& shape) {
+                                       std::optional<disk::geometry>& shape) {
   auto bytes = open_image_file(*run.options.disk_name);
   if (!bytes) {
     report(run.err, message::cant_open_input, run.program(), run.options.disk_name->c_str());
@@ -61,7 +64,7 @@ std::unique_ptr<image_bytes> open_disk(const run_context& run,
 // Says why the disk holds no directory this reader knows.
 void report_no_directory(const run_context& run, const disk::problem& why) {
   report(run.err, message::no_directory, run.program(), run.options.disk_name->c_str(),
-         disk::describe(why).c_str());
+         describe(why).c_str());
 }
 
 // Writes the directory of `disk`, as text or as JSON (-json).
@@ -88,7 +91,7 @@ outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry
   std::vector<unsigned char> file;
   if (const disk::problem p = disk.entry_program(entry, found, file);
       p.kind != disk::problem::none) {
-    report(run.err, message::entry_problem, disk_name, name.c_str(), disk::describe(p).c_str());
+    report(run.err, message::entry_problem, disk_name, name.c_str(), describe(p).c_str());
     return outcome::rejected;
   }
   if (!found) {
@@ -124,19 +127,31 @@ std::string entry_name(const std::string& input) {
   return name;
 }
 
-// Tokenizes the listing at `path` into `out` (as typed, with -typed), as the disk store asks
-// for it. A listing that cannot be opened or read is refused like one that cannot be stored.
-int tokenize_listing(const run_context& run, const std::string& path, int version,
-                     uint16_t load_address, FILE* out) {
+// Tokenizes the listing at `path` (as typed, with -typed) into memory: the program area, or
+// nothing after a message. A listing that cannot be opened or read is refused like one that
+// cannot be stored.
+std::optional<std::vector<unsigned char>> tokenize_to_memory(const run_context& run,
+                                                             const std::string& path, int version,
+                                                             uint16_t load_address) {
   FILE* listing = run.open_input(path);
-  if (listing == nullptr) return -1;
-  const int result =
-      run.options.typed ? type_listing(listing, out, run.err, version, load_address)
-                        : tokenize_text(listing, out, run.err, version, load_address, path.c_str());
+  if (listing == nullptr) return std::nullopt;
+  char* bytes = nullptr;
+  std::size_t size = 0;
+  FILE* out = open_memstream(&bytes, &size);
+  int result = -1;
+  if (out != nullptr) {
+    result = run.options.typed
+                 ? type_listing(listing, out, run.err, version, load_address)
+                 : tokenize_text(listing, out, run.err, version, load_address, path.c_str());
+    if (std::fclose(out) != 0) result = -1;
+  }
   const bool read_failed = std::ferror(listing) != 0;
   std::fclose(listing);
   if (read_failed) report(run.err, message::read_error, run.program(), path.c_str());
-  return read_failed ? -1 : result;
+  std::optional<std::vector<unsigned char>> program;
+  if (result >= 0 && !read_failed) program.emplace(bytes, bytes + size);
+  std::free(bytes);
+  return program;
 }
 
 // Reads the disk image of the run, once and whole, into `store`; names the inputs whose
@@ -151,10 +166,17 @@ bool read_disk_to_store(const run_context& run, std::optional<disk::disk_store>&
     report(run.err, message::read_error, run.program(), disk_name);
     return false;
   }
-  store.emplace(std::move(file), *shape, disk_name);
-  if (!store->ready(run.program(), run.err)) return false;
+  store.emplace(std::move(file), *shape);
+  if (store->disk() == nullptr) {
+    report_no_directory(run, store->why());
+    return false;
+  }
+  if (store->writer() == nullptr) {
+    report(run.err, message::hexdos_not_written, run.program(), disk_name);
+    return false;
+  }
   for (const std::string& input : run.options.inputs) {
-    if (!store->accepts_name(entry_name(input))) {
+    if (!store->writer()->accepts_name(entry_name(input))) {
       report(run.err, message::bad_entry_name, input.c_str(), shown_name(entry_name(input)).c_str(),
              listing_path(input).c_str());
     }
@@ -162,19 +184,55 @@ bool read_disk_to_store(const run_context& run, std::optional<disk::disk_store>&
   return true;
 }
 
+// Says what the plan for a program decided where the user did not: the version, and an
+// address that is not the version's.
+void report_plan(const run_context& run, const std::string& name, const disk::store_plan& plan) {
+  const char* disk_name = run.options.disk_name->c_str();
+  if (plan.version_chosen) {
+    report(run.err, message::version_chosen,
+           version_table[static_cast<std::size_t>(plan.version)].name);
+  }
+  switch (plan.note) {
+    case disk::store_plan::where_programs_lie:
+      report(run.err, message::stored_where_programs_lie, disk_name, shown_name(name).c_str(),
+             plan.load_address);
+      break;
+    case disk::store_plan::above_version_address:
+      report(run.err, message::stored_above_version_address, disk_name, shown_name(name).c_str(),
+             plan.load_address, plan.version, own_load_address(plan.version));
+      break;
+    case disk::store_plan::as_given:
+      break;
+  }
+}
+
+// Tokenizes the listing of `input` as `plan` says and stores it under `name`; false after a
+// message when it cannot be made or stored.
+bool store_listing(const run_context& run, disk::disk_store& store, const std::string& name,
+                   const std::string& input) {
+  const char* disk_name = run.options.disk_name->c_str();
+  const disk::store_plan plan = store.plan(name, run.options.version, run.options.load_address);
+  if (plan.problem.kind != disk::write_problem::none) {
+    report_write_problem(run.err, disk_name, name,
+                         run.options.load_address.value_or(plan.load_address), plan.problem);
+    return false;
+  }
+  report_plan(run, name, plan);
+  const std::optional<std::vector<unsigned char>> program =
+      tokenize_to_memory(run, listing_path(input), plan.version, plan.load_address);
+  if (!program) return false;
+  const disk::write_problem p = store.store(name, plan, *program);
+  if (p.kind == disk::write_problem::none) return true;
+  report_write_problem(run.err, disk_name, name, plan.load_address, p);
+  return false;
+}
+
 // Stores every input listing that has a name the disk takes; returns how many were stored.
 std::size_t store_listings(const run_context& run, disk::disk_store& store) {
   std::size_t stored = 0;
   for (const std::string& input : run.options.inputs) {
     const std::string name = entry_name(input);
-    if (!store.accepts_name(name)) continue;
-    const std::string path = listing_path(input);
-    const auto tokenize = [&](int version, uint16_t load_address, FILE* out) {
-      return tokenize_listing(run, path, version, load_address, out);
-    };
-    if (store.store(name, run.options.version, run.options.load_address, tokenize, run.err)) {
-      ++stored;
-    }
+    if (store.writer()->accepts_name(name) && store_listing(run, store, name, input)) ++stored;
   }
   return stored;
 }
@@ -186,8 +244,8 @@ bool write_and_read_back(const run_context& run, const disk::disk_store& store, 
                          const std::string& output) {
   std::fwrite(store.file().data(), 1, store.file().size(), to.stream());
   if (!to.finish_writing()) return true;  // closing the output says so
-  const auto written = to.descriptor() >= 0 ? image_on_descriptor(to.descriptor())
-                                            : image_in_memory(store.file());
+  const auto written =
+      to.descriptor() >= 0 ? image_on_descriptor(to.descriptor()) : image_in_memory(store.file());
   if (!written) {
     report(run.err, message::read_error, run.program(), output.c_str());
     return false;

@@ -54,6 +54,7 @@ class picodos_volume final : public volume {
   // The tracks of the slots that no entry holds and whose tracks a program can be written
   // to (track_writable).
   std::vector<int> free_space(const std::vector<entry>& entries) override;
+  std::unique_ptr<disk_writer> writer(std::vector<unsigned char>& file) override;
 
   // Whether a program can be written to `track`: it holds sectors, or it is formatted and
   // never written (a header and no sector), as the tracks after the last used slot often
