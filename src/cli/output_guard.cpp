@@ -47,7 +47,7 @@ bool destination::finish_writing() {
   finished_ = true;
   written_ = std::ferror(stream_) == 0;
   if (file_) {
-    written_ = file_->close() && written_;
+    written_ = file_->flush() && written_;
   } else if (direct_) {
     written_ = std::fclose(direct_.release()) == 0 && written_;
   } else {
