@@ -8,7 +8,7 @@
 #include "catalogue/catalogue.h"
 #include "cli/directory.h"
 #include "cli/disk_words.h"
-#include "cli/output_guard.h"
+#include "cli/destination.h"
 #include "cli/paths.h"
 #include "disk/container.h"
 #include "disk/disk_store.h"

@@ -6,7 +6,7 @@
 #include <cctype>
 #include <string_view>
 
-#include "cli/output_guard.h"
+#include "cli/destination.h"
 #include "disk/container.h"
 #include "image/decoder.h"
 #include "messages.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/output_folder.h"
-#include "cli/output_guard.h"
+#include "cli/destination.h"
 #include "image/decoder.h"
 #include "image_bytes.h"
 #include "memory/memory_image.h"

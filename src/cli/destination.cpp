@@ -1,4 +1,4 @@
-#include "cli/output_guard.h"
+#include "cli/destination.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
