@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "cli/destination.h"
 #include "cli/directory.h"
 #include "cli/disk_words.h"
-#include "cli/destination.h"
 #include "cli/paths.h"
 #include "disk/container.h"
 #include "disk/disk_store.h"
@@ -101,10 +101,10 @@ outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry
   }
   const std::string label =
       std::string(disk_name) + " " + name.substr(0, name.find_last_not_of(' ') + 1);
-  const auto output = run.claim_output(entry_output_name(entry.name), label);
-  if (!output) return outcome::rejected;
+  const output_claim output = run.claim_output(entry_output_name(entry.name), label);
+  if (output.refused) return outcome::rejected;
   outcome refusal = outcome::failed;
-  std::optional<destination> to = destination::open(run, *output, refusal);
+  std::optional<destination> to = destination::open(run, output.path, refusal);
   if (!to) return refusal;
   const image_origin origin{.version = run.options.version,
                             .load_address = run.options.load_address.value_or(found->load_address),

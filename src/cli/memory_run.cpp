@@ -4,8 +4,8 @@
 #include <span>
 #include <string>
 
-#include "cli/output_folder.h"
 #include "cli/destination.h"
+#include "cli/output_folder.h"
 #include "image/decoder.h"
 #include "image_bytes.h"
 #include "memory/memory_image.h"

@@ -52,16 +52,15 @@ std::optional<std::string> run_context::output_path(std::string_view file_name) 
   return options.output_name;
 }
 
-std::optional<std::optional<std::string>> run_context::claim_output(
-    std::string_view file_name, const std::string& input) const {
-  std::optional<std::string> path = output_path(file_name);
+output_claim run_context::claim_output(std::string_view file_name, const std::string& input) const {
+  output_claim claim{.path = output_path(file_name)};
   if (folder != nullptr) {
-    if (const std::string* first = folder->claim(*path, input)) {
-      report(err, message::output_taken, input.c_str(), path->c_str(), first->c_str());
-      return std::nullopt;
+    if (const std::string* first = folder->claim(*claim.path, input)) {
+      report(err, message::output_taken, input.c_str(), claim.path->c_str(), first->c_str());
+      claim.refused = true;
     }
   }
-  return path;
+  return claim;
 }
 
 std::string listing_path(const std::string& input) {

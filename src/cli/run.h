@@ -14,6 +14,14 @@
 
 namespace brenvik {
 
+// Where the output of one input goes: `path` names -o's file or the input's file in -o's
+// folder, and is empty for standard output. `refused` when the input gets no output, after a
+// message saying why (a rejection).
+struct output_claim {
+  bool refused = false;
+  std::optional<std::string> path;
+};
+
 // How one input's conversion ended: converted, rejected (the run goes on, status 1 at the
 // end), or failed (the run stops with status 1).
 enum class outcome { converted, rejected, failed };
@@ -39,10 +47,9 @@ struct run_context {
   // that name in -o's folder, or standard output (nothing).
   std::optional<std::string> output_path(std::string_view file_name) const;
 
-  // The same for the input `input` names, claimed for it in -o's folder: nothing, after
-  // saying so, when another input of this run was written to that file (a rejection).
-  std::optional<std::optional<std::string>> claim_output(std::string_view file_name,
-                                                         const std::string& input) const;
+  // The same for the input `input` names, claimed for it in -o's folder: refused, after
+  // saying so, when another input of this run was written to that file.
+  output_claim claim_output(std::string_view file_name, const std::string& input) const;
 };
 
 // The listing file of an input of -t -disk: "NAME=listing" or the listing alone.
