@@ -6,13 +6,39 @@ namespace brenvik {
 
 namespace {
 
-bool same_regular_file(const struct stat& a, const struct stat& b) {
-  return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+// Adds the file `path` names to `files`, as a regular file or as one still missing.
+void identify(const std::string& path, files_read& files) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) {
+    files.missing.push_back(path);
+  } else if (S_ISREG(status.st_mode)) {
+    files.identities.emplace(status.st_dev, status.st_ino);
+  }
 }
 
-bool is_file(const std::string& path, const struct stat& file) {
-  struct stat status {};
-  return stat(path.c_str(), &status) == 0 && same_regular_file(file, status);
+// The files the run of `options` reads: a named input, standard input (`std_in`) when none
+// is named, the disk image and the listings stored into it, or the memory image.
+files_read identify_files_read(const run_options& options, FILE* std_in) {
+  files_read files;
+  if (options.memory_name) {
+    identify(*options.memory_name, files);
+  } else if (options.disk_name) {
+    identify(*options.disk_name, files);
+    if (options.text_mode) {  // else the inputs name entries
+      for (const std::string& input : options.inputs)
+        identify(listing_path(input), files);
+    }
+  } else if (options.inputs.empty()) {
+    struct stat input {};
+    const int descriptor = fileno(std_in);
+    if (descriptor >= 0 && fstat(descriptor, &input) == 0 && S_ISREG(input.st_mode)) {
+      files.identities.emplace(input.st_dev, input.st_ino);
+    }
+  } else {
+    for (const std::string& input : options.inputs)
+      identify(input, files);
+  }
+  return files;
 }
 
 }  // namespace
@@ -29,21 +55,16 @@ FILE* run_context::open_input(const std::string& name) const {
 }
 
 bool run_context::reads(const struct stat& file) const {
-  if (options.memory_name) return is_file(*options.memory_name, file);
-  if (options.disk_name) {
-    if (is_file(*options.disk_name, file)) return true;
-    if (!options.text_mode) return false;  // the inputs name entries
-    for (const std::string& input : options.inputs)
-      if (is_file(listing_path(input), file)) return true;
-    return false;
+  if (!S_ISREG(file.st_mode)) return false;
+  if (!read_) read_ = identify_files_read(options, std_in);
+  if (read_->identities.contains({file.st_dev, file.st_ino})) return true;
+  for (const std::string& path : read_->missing) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+        status.st_dev == file.st_dev && status.st_ino == file.st_ino) {
+      return true;
+    }
   }
-  if (options.inputs.empty()) {
-    struct stat input {};
-    const int descriptor = fileno(std_in);
-    return descriptor >= 0 && fstat(descriptor, &input) == 0 && same_regular_file(file, input);
-  }
-  for (const std::string& input : options.inputs)
-    if (is_file(input, file)) return true;
   return false;
 }
 

@@ -6,8 +6,11 @@
 
 #include <cstdio>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "cli/command_line.h"
 #include "cli/output_folder.h"
@@ -26,6 +29,14 @@ struct output_claim {
 // end), or failed (the run stops with status 1).
 enum class outcome { converted, rejected, failed };
 
+// The regular files a run reads, by device and inode: each output is told from them by one
+// look-up, however many inputs there are. A named file that did not exist when they were
+// identified is looked for again at each look-up.
+struct files_read {
+  std::set<std::pair<dev_t, ino_t>> identities;
+  std::vector<std::string> missing;
+};
+
 struct run_context {
   const run_options& options;
   FILE* std_in;
@@ -40,7 +51,8 @@ struct run_context {
   FILE* open_input(const std::string& name) const;
 
   // True when `file` is a regular file the run reads: a named input, standard input when
-  // none is named, the disk image, a listing stored into it, or the memory image.
+  // none is named, the disk image, a listing stored into it, or the memory image. These
+  // are identified at the first call.
   bool reads(const struct stat& file) const;
 
   // Where the output of the input that `file_name` names goes: `-o`'s file, the file of
@@ -50,6 +62,8 @@ struct run_context {
   // The same for the input `input` names, claimed for it in -o's folder: refused, after
   // saying so, when another input of this run was written to that file.
   output_claim claim_output(std::string_view file_name, const std::string& input) const;
+
+  mutable std::optional<files_read> read_;  // what reads() compares with, once identified
 };
 
 // The listing file of an input of -t -disk: "NAME=listing" or the listing alone.
