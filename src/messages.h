@@ -93,6 +93,15 @@ inline constexpr char folder_needs_inputs[] =
 inline constexpr char folder_for_one_document[] =
     "\r\n%s: -o %s is a folder, but -json writes one document: name a file\r\n";
 inline constexpr char output_taken[] = "%s: not converted: %s was written for %s in this run\r\n";
+// What lies at an output's name in -o's folder refuses that input alone.
+inline constexpr char output_not_a_file[] =
+    "Output file %s is %s, not a file: move it away or write into another folder\r\n";
+inline constexpr char a_folder[] = "a folder";
+inline constexpr char a_named_pipe[] = "a named pipe";
+inline constexpr char a_device[] = "a device";
+inline constexpr char a_socket[] = "a socket";
+inline constexpr char output_in_folder_is_input[] =
+    "Output file %s is also an input of this run: write into another folder\r\n";
 inline constexpr char files_written[] = "%d files written to %s\r\n";
 inline constexpr char cant_open_output[] = "\r\n%s: Can't open output file %s\r\n";
 inline constexpr char output_is_input[] = "\r\n%s: Output file %s is also an input\r\n";

@@ -16,11 +16,11 @@
 
 namespace brenvik {
 
-std::unique_ptr<output_file> output_file::create(const std::string& name, const char* mode_from) {
-  // An output that is a symbolic link to a file is replaced where the link points.
+std::unique_ptr<output_file> output_file::create(const std::string& name, const char* mode_from,
+                                                 bool follow_link) {
   std::string target = name;
   struct stat link {};
-  if (lstat(name.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+  if (follow_link && lstat(name.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
     char resolved[PATH_MAX];
     if (realpath(name.c_str(), resolved) != nullptr) target = resolved;
   }

@@ -21,8 +21,10 @@ class output_file {
 
   // Starts a new file for the output `name`. Returns null when no file can be created in
   // its folder. `mode_from`, when not null, is an existing file whose permissions the new
-  // file takes.
-  static std::unique_ptr<output_file> create(const std::string& name, const char* mode_from);
+  // file takes. With `follow_link`, a symbolic link at `name` is followed: the file it
+  // points to is replaced (as cp does); else the link itself is.
+  static std::unique_ptr<output_file> create(const std::string& name, const char* mode_from,
+                                             bool follow_link);
 
   ~output_file();
   output_file(const output_file&) = delete;

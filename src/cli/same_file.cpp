@@ -11,12 +11,12 @@ namespace brenvik {
 bool holds_the_same(int descriptor, const std::string& path) {
   struct stat written {};
   struct stat existing {};
-  if (fstat(descriptor, &written) != 0 || stat(path.c_str(), &existing) != 0 ||
+  if (fstat(descriptor, &written) != 0 || lstat(path.c_str(), &existing) != 0 ||
       !S_ISREG(existing.st_mode) || written.st_size != existing.st_size ||
       (written.st_mode & 07777) != (existing.st_mode & 07777)) {
     return false;
   }
-  const int other = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int other = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (other < 0) return false;
   bool same = true;
   char mine[16384];
