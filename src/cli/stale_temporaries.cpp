@@ -28,7 +28,7 @@ void remove_stale_temporaries(const std::string& directory, std::string_view nam
     }
     closedir(folder);
   }
-  const auto [first, last] = stale.equal_range(std::string(name));
+  const auto [first, last] = stale.equal_range(temporary_stem(directory, name));
   for (auto left = first; left != last; ++left) {
     std::string path = directory;
     path.append(1, '/').append(left->second);

@@ -6,7 +6,7 @@
 
 namespace brenvik {
 
-// Removes the temporaries of the output `name` in `directory` whose process no longer
+// Removes the temporaries of the output `name` (a file name) in `directory` whose process no longer
 // exists. A folder is read once per run, for all its outputs: a run into a folder writes
 // many.
 void remove_stale_temporaries(const std::string& directory, std::string_view name);
