@@ -3,6 +3,7 @@
 // as JSON and its free space, and names that never move the terminal.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "disk_images.h"
+#include "dos_images.h"
 #include "images.h"
 #include "json_reader.h"
 #include "process.h"
@@ -159,6 +161,39 @@ TEST_F(folder_e2e, what_lies_at_a_name_in_the_folder) {
   EXPECT_EQ(named.status, 0) << named.err;
   EXPECT_TRUE(fs::is_symlink(dir / "link.bas"));
   EXPECT_EQ(read_file(dir / "victim"), program_on(14));
+}
+
+// A name longer than the folder takes refuses that entry alone; an output whose own name
+// fits is replaced, however long (its temporary's name fits too).
+TEST_F(folder_e2e, long_names_in_a_folder) {
+  std::filesystem::create_directories(dir / "out");
+  const auto limit = static_cast<std::size_t>(pathconf((dir / "out").c_str(), _PC_NAME_MAX));
+  // A directory line holds at most 250 bytes: names grow long by escaping, '"' as %22.
+  const std::string quotes(100, '"');
+  const std::size_t escaped = (limit - 4) / 3;
+  const std::string fits = std::string(escaped, '"') + std::string(limit - 4 - 3 * escaped, 'A');
+  std::string fits_file;
+  for (std::size_t i = 0; i < escaped; ++i)
+    fits_file += "%22";
+  fits_file += std::string(limit - 4 - 3 * escaped, 'A') + ".bas";
+  ASSERT_EQ(fits_file.size(), limit);
+  fake_hexdos hexdos;
+  hexdos.directory({{2, quotes}, {3, fits}, {4, "HI"}}, 5);
+  for (unsigned track = 2; track <= 4; ++track)
+    hexdos.file(static_cast<int>(track), image_of(0x0B00, {{track, "\x80"}}));
+  write_file(dir / "hexdos.img", hexdos.disk().flat());
+  write_file(dir / "out" / fits_file, "old");
+
+  const run_result result = run({"-f", "-w0", "-disk", "hexdos.img", "-o", "out/"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "hexdos.img " + quotes +
+                            ": not converted: its file name in out/ would be 304 bytes, " +
+                            "longer than the " + std::to_string(limit) +
+                            " a name may have there: convert it alone with -o <file>\r\n" +
+                            "3 files written to out/\r\n");
+  EXPECT_EQ(files_in("out"), (std::set<std::string>{"DIRECTORY.bas", fits_file, "HI.bas"}));
+  EXPECT_EQ(read_file(dir / "out" / fits_file), "3 END\r\n");
+  EXPECT_EQ(read_file(dir / "out/HI.bas"), "4 END\r\n");
 }
 
 TEST_F(folder_e2e, files_into_a_folder) {

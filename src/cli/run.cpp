@@ -76,7 +76,11 @@ std::optional<std::string> run_context::output_path(std::string_view file_name) 
 output_claim run_context::claim_output(std::string_view file_name, const std::string& input) const {
   output_claim claim{.path = output_path(file_name)};
   if (folder != nullptr) {
-    if (const std::string* first = folder->claim(*claim.path, input)) {
+    if (std::cmp_greater(file_name.size(), folder->name_limit())) {
+      report(err, message::output_name_too_long, input.c_str(), folder->given().c_str(),
+             file_name.size(), folder->name_limit());
+      claim.refused = true;
+    } else if (const std::string* first = folder->claim(*claim.path, input)) {
       report(err, message::output_taken, input.c_str(), claim.path->c_str(), first->c_str());
       claim.refused = true;
     }

@@ -60,7 +60,8 @@ struct run_context {
   std::optional<std::string> output_path(std::string_view file_name) const;
 
   // The same for the input `input` names, claimed for it in -o's folder: refused, after
-  // saying so, when another input of this run was written to that file.
+  // saying so, when another input of this run was written to that file, or when the name is
+  // longer than the folder takes.
   output_claim claim_output(std::string_view file_name, const std::string& input) const;
 
   mutable std::optional<files_read> read_;  // what reads() compares with, once identified
