@@ -34,6 +34,8 @@ std::string describe(const problem& p) {
       return format_message(
           message::broken_hexdos,
           describe({.kind = p.cause, .track = p.track, .count = p.count}).c_str());
+    case problem::not_read_raw:
+      return message::not_read_raw;
     case problem::none:
       break;
   }
@@ -80,6 +82,9 @@ void report_write_problem(FILE* err, const char* disk_name, const std::string& n
       } else {
         report(err, message::program_too_big, disk_name, entry, p.needed, p.available);
       }
+      break;
+    case write_problem::file_too_big:
+      report(err, message::file_too_big, disk_name, entry, p.needed, p.available);
       break;
     case write_problem::no_free_entry:
       report(err, message::no_free_entry, disk_name, entry);

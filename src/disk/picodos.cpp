@@ -84,4 +84,15 @@ problem picodos_volume::entry_program(const entry& e, std::optional<basic_progra
   return disk_.find_basic(e.first, e.last, program, bytes, picodos_file_address);
 }
 
+problem picodos_volume::entry_file(const entry& e, std::vector<unsigned char>& bytes) {
+  bytes.clear();
+  std::vector<byte_place> places;
+  if (const problem p = disk_.data_places(e.first, e.last, places); p.kind != problem::none) {
+    return p;
+  }
+  for (const byte_place& at : places)
+    bytes.push_back(disk_.decoded_track(at.track).bytes[at.index]);
+  return {};
+}
+
 }  // namespace brenvik::disk

@@ -55,6 +55,7 @@ class picodos_volume final : public volume {
   // to (track_writable).
   std::vector<int> free_space(const std::vector<entry>& entries) override;
   std::unique_ptr<disk_writer> writer(std::vector<unsigned char>& file) override;
+  problem entry_file(const entry& e, std::vector<unsigned char>& bytes) override;
 
   // Whether a program can be written to `track`: it holds sectors, or it is formatted and
   // never written (a header and no sector), as the tracks after the last used slot often
