@@ -238,6 +238,8 @@ inline constexpr char hexdos_not_written[] =
 inline constexpr char nothing_to_store[] =
     "\r\n%s: nothing to store into %s: name the listings, NAME=listing (NAME=- reads standard "
     "input)\r\n";
+inline constexpr char standard_input_once[] =
+    "\r\n%s: standard input is read once: give NAME=- for one listing only\r\n";
 inline constexpr char file_larger_than_disk[] =
     "\r\n%s: %s is larger than the whole disk (%zu bytes): nothing is put\r\n";
 inline constexpr char dos_entry_by_name[] =

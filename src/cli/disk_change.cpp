@@ -1,5 +1,6 @@
 #include "cli/disk_change.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -38,7 +39,8 @@ std::string entry_name(const std::string& input) {
 std::optional<std::vector<unsigned char>> tokenize_to_memory(const run_context& run,
                                                              const std::string& path, int version,
                                                              uint16_t load_address) {
-  FILE* listing = run.open_input(path);
+  const bool standard_input = path == "-";
+  FILE* listing = standard_input ? run.std_in : run.open_input(path);
   if (listing == nullptr) return std::nullopt;
   char* bytes = nullptr;
   std::size_t size = 0;
@@ -51,7 +53,7 @@ std::optional<std::vector<unsigned char>> tokenize_to_memory(const run_context& 
     if (std::fclose(out) != 0) result = -1;
   }
   const bool read_failed = std::ferror(listing) != 0;
-  std::fclose(listing);
+  if (!standard_input) std::fclose(listing);
   if (read_failed) report(run.err, message::read_error, run.program(), path.c_str());
   std::optional<std::vector<unsigned char>> program;
   if (result >= 0 && !read_failed) program.emplace(bytes, bytes + size);
@@ -72,6 +74,12 @@ bool read_disk_to_store(const run_context& run, std::optional<disk::disk_store>&
   std::vector<unsigned char> file(bytes->size());
   if (!bytes->read(0, file)) {
     report(run.err, message::read_error, run.program(), disk_name);
+    return false;
+  }
+  // NAME=- names standard input, which a run reads once.
+  if (std::count_if(run.options.inputs.begin(), run.options.inputs.end(),
+                    [](const std::string& input) { return listing_path(input) == "-"; }) > 1) {
+    report(run.err, message::standard_input_once, run.program());
     return false;
   }
   store.emplace(std::move(file), shape);
