@@ -296,6 +296,19 @@ inline constexpr char no_dos_found[] = "no OS65D directory (%s) and no program i
 inline constexpr char broken_hexdos[] = "HEXDOS track marks, but %s";
 inline constexpr char not_read_raw[] = "brenvik does not read HEXDOS files as raw bytes";
 
+// -check: one line for each thing wrong, after the disk's name, then a summary.
+inline constexpr char check_directory[] = "the directory cannot be read: %s";
+inline constexpr char check_no_dos[] = "no OS65D, Pico-DOS or HEXDOS directory: %s";
+inline constexpr char check_entry[] = "entry %s: %s";
+inline constexpr char check_system_track[] = "entry %s covers track %d, which holds %s";
+inline constexpr char check_overlap[] = "entries %s and %s both claim tracks %d-%d";
+inline constexpr char check_chain_broken[] =
+    "entry %s: its BASIC program's chain of line links breaks: the line at $%04X links to $%04X";
+inline constexpr char check_chain_cut[] =
+    "entry %s: its BASIC program's chain of line links runs past the end of its file";
+inline constexpr char check_clean[] = "%s: nothing wrong: %d tracks, %zu entries\r\n";
+inline constexpr char check_summary[] = "%s: %zu problem%s on %d tracks, %zu entries\r\n";
+
 // The directory: name, tracks, contents.
 inline constexpr char directory_line[] = "%s  %-5s  %s\r\n";
 inline constexpr char free_tracks[] = "free: %d tracks%s\r\n";
