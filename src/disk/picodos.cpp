@@ -51,7 +51,8 @@ problem picodos_volume::read_directory(std::vector<entry>& entries) {
   }
   // A program the DOS did not put into a slot: on the tracks of empty slots and after them.
   for (int track = slot_first_track(1); track < tracks; ++track) {
-    const bool slot_start = (track + 1) % 4 == 0 && (track + 1) / 4 <= slots;
+    const bool slot_start =
+        (track + 1) % slot_track_count == 0 && (track + 1) / slot_track_count <= slots;
     if (held[static_cast<std::size_t>(track)] || slot_start || !holds_header(track)) continue;
     std::string name = std::to_string(track);
     name.insert(name.begin(), 'T');
