@@ -59,26 +59,39 @@ store_plan disk_store::plan(const std::string& name, int version,
 write_problem disk_store::store(const std::string& name, const store_plan& plan,
                                 std::span<const unsigned char> program) {
   const write_problem p = writer_->store_program(name, plan.load_address, program);
-  if (p.kind == write_problem::none) {
-    written_.push_back({writer_->stored_as(), {program.begin(), program.end()}, true});
-  }
+  if (p.kind == write_problem::none) record(program, true);
   return p;
+}
+
+void disk_store::record(std::span<const unsigned char> bytes, bool program) {
+  // The file stored last under a name is the one to read back.
+  const std::string& name = writer_->stored_as();
+  std::erase_if(written_, [&](const written_file& w) { return w.name == name; });
+  written_.push_back({name, {bytes.begin(), bytes.end()}, program});
 }
 
 write_problem disk_store::put(const std::string& name, std::span<const unsigned char> data) {
   const write_problem p = writer_->put_file(name, data);
-  if (p.kind == write_problem::none) {
-    written_.push_back({writer_->stored_as(), {data.begin(), data.end()}, false});
-  }
+  if (p.kind == write_problem::none) record(data, false);
   return p;
 }
 
 write_problem disk_store::remove(const entry& e) {
-  return writer_->delete_entry(e);
+  const write_problem p = writer_->delete_entry(e);
+  // A file written earlier in the run and deleted now is no longer to be read back.
+  if (p.kind == write_problem::none) {
+    std::erase_if(written_, [&](const written_file& w) { return e.is_named_exactly(w.name); });
+  }
+  return p;
 }
 
 write_problem disk_store::rename(const entry& e, const std::string& name) {
-  return writer_->rename_entry(e, name);
+  const write_problem p = writer_->rename_entry(e, name);
+  if (p.kind == write_problem::none) {
+    for (written_file& w : written_)
+      if (e.is_named_exactly(w.name)) w.name = name;
+  }
+  return p;
 }
 
 std::optional<uint16_t> disk_store::common_program_address() {

@@ -72,6 +72,8 @@ class disk_store {
 
  private:
   std::optional<uint16_t> common_program_address();
+  // Keeps what was written under the writer's stored_as() name for the read-back.
+  void record(std::span<const unsigned char> bytes, bool program);
 
   std::vector<unsigned char> file_;
   std::unique_ptr<image_bytes> bytes_;
