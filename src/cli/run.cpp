@@ -17,13 +17,21 @@ void identify(const std::string& path, files_read& files) {
 }
 
 // The files the run of `options` reads: a named input, standard input (`std_in`) when none
-// is named, the disk image and the listings stored into it, or the memory image.
+// is named, the disk image, the files put and the listings stored into it, or the memory
+// image.
 files_read identify_files_read(const run_options& options, FILE* std_in) {
   files_read files;
   if (options.memory_name) {
     identify(*options.memory_name, files);
   } else if (options.disk_name) {
+    // A changed copy of the disk may take the disk's own place with -f: it is written beside
+    // it, read back and checked, and only then renamed over it.
     identify(*options.disk_name, files);
+    if (options.writes_disk() && options.force_overwrite && !files.identities.empty()) {
+      files.replaceable = *files.identities.begin();
+    }
+    for (const disk_operation& op : options.operations)
+      if (op.kind == disk_operation::put) identify(op.value, files);
     if (options.text_mode) {  // else the inputs name entries
       for (const std::string& input : options.inputs)
         identify(listing_path(input), files);
@@ -57,7 +65,9 @@ FILE* run_context::open_input(const std::string& name) const {
 bool run_context::reads(const struct stat& file) const {
   if (!S_ISREG(file.st_mode)) return false;
   if (!read_) read_ = identify_files_read(options, std_in);
-  if (read_->identities.contains({file.st_dev, file.st_ino})) return true;
+  const std::pair identity{file.st_dev, file.st_ino};
+  if (read_->replaceable == identity) return false;
+  if (read_->identities.contains(identity)) return true;
   for (const std::string& path : read_->missing) {
     struct stat status {};
     if (stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&

@@ -35,6 +35,7 @@ enum class outcome { converted, rejected, failed };
 struct files_read {
   std::set<std::pair<dev_t, ino_t>> identities;
   std::vector<std::string> missing;
+  std::optional<std::pair<dev_t, ino_t>> replaceable;  // the disk, which -f lets a copy replace
 };
 
 struct run_context {
