@@ -5,11 +5,10 @@
 #include <cstdio>
 #include <string>
 
+#include "disk/disk_store.h"
 #include "disk/os65d.h"
-#include "disk/storing.h"
 #include "disk/volume.h"
 #include "disk_images.h"
-#include "memory_streams.h"
 
 namespace brenvik::disk {
 namespace {
@@ -74,25 +73,23 @@ TEST(blank_disk, reads_as_an_empty_directory_and_takes_a_program) {
       }
     }
 
-    disk_store store(file, shape, "blank");
-    ASSERT_TRUE(store.ready("brenvik", testing::discard())) << what;
-    const auto program = [](int, uint16_t load_address, FILE* out) {
-      const unsigned next = load_address + 7u;
-      const unsigned char area[] = {0x00,
-                                    static_cast<unsigned char>(next),
-                                    static_cast<unsigned char>(next >> 8),
-                                    10,
-                                    0,
-                                    0x41,
-                                    0x00,
-                                    0x00,
-                                    0x00};
-      std::fwrite(area, 1, sizeof area, out);
-      return 0;
-    };
-    ASSERT_TRUE(store.store("HELLO", 3, std::nullopt, program, testing::discard())) << what;
+    disk_store store(file, shape);
+    ASSERT_NE(store.writer(), nullptr) << what;
+    const store_plan plan = store.plan("HELLO", 3, std::nullopt);
+    ASSERT_EQ(plan.problem.kind, write_problem::none) << what;
+    const unsigned next = plan.load_address + 7u;
+    const bytes_t area = {0x00,
+                          static_cast<unsigned char>(next),
+                          static_cast<unsigned char>(next >> 8),
+                          10,
+                          0,
+                          0x41,
+                          0x00,
+                          0x00,
+                          0x00};
+    ASSERT_EQ(store.store("HELLO", plan, area).kind, write_problem::none) << what;
     const auto written = image_in_memory(store.file());
-    EXPECT_FALSE(store.misread(*written)) << what;
+    EXPECT_FALSE(store.misread(*written, shape)) << what;
     const auto again = open_volume(*written, shape, why);
     ASSERT_NE(again, nullptr) << what;
     ASSERT_EQ(again->read_directory(entries).kind, problem::none) << what;

@@ -183,4 +183,19 @@ conversion_problem convert_form(image_bytes& image, const geometry& disk, form t
                                : to_flat(image, disk, file, cut);
 }
 
+std::vector<unsigned char> convert_form(const std::vector<unsigned char>& file,
+                                        const geometry& shape, form to, geometry& made) {
+  const auto image = image_in_memory(file);
+  std::vector<unsigned char> converted;
+  std::vector<cut_track> cut;
+  if (convert_form(*image, shape, to, converted, cut).kind != conversion_problem::none ||
+      !cut.empty()) {
+    return {};
+  }
+  const auto made_image = image_in_memory(converted);
+  container_problem problem;
+  if (!identify(*made_image, made, problem)) return {};
+  return converted;
+}
+
 }  // namespace brenvik::disk

@@ -58,4 +58,10 @@ struct conversion_problem {
 conversion_problem convert_form(image_bytes& image, const geometry& disk, form to,
                                 std::vector<unsigned char>& file, std::vector<cut_track>& cut);
 
+// The same for an image file held in memory, `file` of geometry `shape`: the new image's
+// bytes, `made` its geometry (`made` may be `shape` itself). Nothing, with `made` unchanged,
+// when the disk has no form `to` (an 80-track disk as flat) or a track did not fit whole.
+std::vector<unsigned char> convert_form(const std::vector<unsigned char>& file,
+                                        const geometry& shape, form to, geometry& made);
+
 }  // namespace brenvik::disk
