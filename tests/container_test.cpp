@@ -40,7 +40,7 @@ TEST(container, frames_decode_as_the_line_reads_bit_by_bit) {
   for (int round = 0; round < 40; ++round) {
     std::string image = fake_disk().bitstream();
     const std::size_t track_bit = (256 + std::size_t{2} * 0xD00) * 8;
-    const std::size_t track_end = track_bit + 0xD00 * 8;
+    const std::size_t track_end = track_bit + std::size_t{0xD00} * 8;
     for (std::size_t bit = track_bit + random() % 20; bit + 11 <= track_end;) {
       fake_disk::put_frame(image, bit, static_cast<unsigned char>(random()));
       const unsigned run = random() % 8;
@@ -51,7 +51,7 @@ TEST(container, frames_decode_as_the_line_reads_bit_by_bit) {
       fake_disk::put_frame(image, track_end - 11 * k - static_cast<std::size_t>(round % 10),
                            static_cast<unsigned char>(k));
     for (int flip = 0; flip < round * 3; ++flip) {
-      const std::size_t bit = track_bit + random() % (0xD00 * 8);
+      const std::size_t bit = track_bit + random() % (std::size_t{0xD00} * 8);
       image[bit / 8] = static_cast<char>(image[bit / 8] ^ (0x80 >> (bit % 8)));
     }
     const auto line = [&](std::size_t at) { return (image[at / 8] >> (7 - at % 8) & 1) != 0; };

@@ -86,18 +86,18 @@ void decode_frames(std::span<const unsigned char> bits, track& into) {
     const unsigned entry = frame_values[(word >> (53 - frame * frame_bits)) & 0x3FF];
     broken |= entry;
     value_out[count + frame] = static_cast<unsigned char>(entry);
-    bit_out[count + frame] = static_cast<std::uint32_t>(at + frame * frame_bits);
+    bit_out[count + frame] = static_cast<std::uint32_t>(at + std::size_t{frame} * frame_bits);
   };
   constexpr std::uint64_t start_bits =
       1ull << 63 | 1ull << 52 | 1ull << 41 | 1ull << 30 | 1ull << 19;
   std::size_t at = 0;
   while (at <= last_start) {
     const std::uint64_t word = bits_at(bits.data(), at);
-    if ((word & start_bits) == 0 && at + 4 * frame_bits <= last_start) {
+    if ((word & start_bits) == 0 && at + std::size_t{4} * frame_bits <= last_start) {
       for (unsigned frame = 0; frame < 5; ++frame)
         decode(word, frame, at);
       count += 5;
-      at += 5 * frame_bits;
+      at += std::size_t{5} * frame_bits;
     } else if ((word >> 63) == 0) {
       decode(word, 0, at);
       ++count;
