@@ -259,6 +259,11 @@ inline constexpr char dos_entry_by_name[] =
 inline constexpr char bad_new_name[] =
     "%s: %s cannot be a file name on this disk: 1 to 6 capitals, digits or signs such as * / "
     "-\r\n";
+inline constexpr char no_flat_form[] =
+    "\r\n%s: %s has 80 tracks, and flat images hold 40 or 77: it stays a bitstream image\r\n";
+inline constexpr char track_does_not_fit[] =
+    "%s: track %d does not fit the new form whole (%zu bytes would be lost): nothing is "
+    "written\r\n";
 inline constexpr char blank_misread[] =
     "\r\n%s: %s does not read back as a blank OS65D disk; not written\r\n";
 inline constexpr char changes_not_made[] =
@@ -318,6 +323,15 @@ inline constexpr char check_chain_broken[] =
     "entry %s: its BASIC program's chain of line links breaks: the line at $%04X links to $%04X";
 inline constexpr char check_chain_cut[] =
     "entry %s: its BASIC program's chain of line links runs past the end of its file";
+inline constexpr char check_unformatted[] = "track %d is unformatted";
+inline constexpr char check_wrong_number[] = "track %d has the header of track %02X";
+inline constexpr char check_no_end_mark[] = "track %d: sector %d has no end mark 47 53";
+inline constexpr char check_frames_header[] =
+    "track %d: %d frames of its header have parity or stop bit errors";
+inline constexpr char check_frames_sector[] =
+    "track %d: %d frames of sector %d have parity or stop bit errors";
+inline constexpr char check_frames_elsewhere[] =
+    "track %d: %d frames outside its header and sectors have parity or stop bit errors";
 inline constexpr char check_clean[] = "%s: nothing wrong: %d tracks, %zu entries\r\n";
 inline constexpr char check_summary[] = "%s: %zu problem%s on %d tracks, %zu entries\r\n";
 

@@ -212,17 +212,29 @@ TEST_F(workshop_e2e, a_check_reports_each_thing_wrong) {
   cut[5 + 1 + 17] = 0x00;  // the second record's link: $3200, behind it
   cut[5 + 1 + 18] = 0x32;
   disk.file(14, cut);
+  for (const int track : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 15, 16, 17, 18, 19, 20, 24, 25, 26})
+    disk.file(track, {});
+  for (int track = 27; track < 40; ++track)
+    disk.file(track, {});
+  disk.raw_track(30, {0x43, 0x57, bcd(31), 0x58});  // the header of another track
+  bytes_t no_end(7 + 2048, 0);                      // a sector without 47 53 after its pages
+  const unsigned char marks[] = {0x43, 0x57, bcd(31), 0x58, 0x76, 0x01, 0x08};
+  std::copy(std::begin(marks), std::end(marks), no_end.begin());
+  disk.raw_track(31, no_end);
   write_file(dir / "bad.65d", disk.flat());
   const run_result result = run({"-disk", "bad.65d", "-check"});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out,
+            "bad.65d: track 13 is unformatted\r\n"
+            "bad.65d: track 30 has the header of track 31\r\n"
+            "bad.65d: track 31: sector 1 has no end mark 47 53\r\n"
             "bad.65d: entries ZZ and BIO both claim tracks 22-22\r\n"
             "bad.65d: entry NOBCD: track number 1F is not BCD\r\n"
             "bad.65d: entry DIRECT covers track 12, which holds the directory\r\n"
             "bad.65d: entry DIRECT: track 13 has no track header\r\n"
             "bad.65d: entry CUT: its BASIC program's chain of line links breaks: the line at "
             "$3290 links to $3200\r\n"
-            "bad.65d: 5 problems on 40 tracks, 6 entries\r\n");
+            "bad.65d: 8 problems on 40 tracks, 6 entries\r\n");
   const run_result json = run({"-disk", "bad.65d", "-check", "-json"});
   EXPECT_EQ(json.status, 1);
   EXPECT_NE(json.out.find("{\"kind\": \"overlap\", \"track\": 22, \"entry\": \"ZZ\", \"text\": "
@@ -230,7 +242,10 @@ TEST_F(workshop_e2e, a_check_reports_each_thing_wrong) {
             std::string::npos)
       << json.out;
 
-  write_file(dir / "good.65d", sample({os65d3, hello, dice, data}).flat());
+  fake_disk good = sample({os65d3, hello, dice, data});
+  for (int track = 1; track < 40; ++track)
+    if (track < 12 || track == 13 || track > 20) good.file(track, {});
+  write_file(dir / "good.65d", good.flat());
   EXPECT_EQ(run({"-disk", "good.65d", "-check"}).out,
             "good.65d: nothing wrong: 40 tracks, 4 entries\r\n");
 }

@@ -1,5 +1,6 @@
 #include "cli/disk_check.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,33 @@ struct report_line {
   std::string entry;
   std::string text;
 };
+
+report_line describe_track(const disk::finding& f) {
+  using disk::finding;
+  switch (f.kind) {
+    case finding::unreadable:
+      return {"unreadable", f.track, "", format_message(message::track_unreadable, f.track)};
+    case finding::unformatted:
+      return {"unformatted", f.track, "", format_message(message::check_unformatted, f.track)};
+    case finding::no_track_header:
+      return {"no_track_header", f.track, "",
+              format_message(message::track_without_header, f.track)};
+    case finding::wrong_track_number:
+      return {"wrong_track_number", f.track, "",
+              format_message(message::check_wrong_number, f.track,
+                             static_cast<unsigned>(f.count))};
+    case finding::no_end_mark:
+      return {"no_end_mark", f.track, "",
+              format_message(message::check_no_end_mark, f.track, f.sector)};
+    case finding::frame_errors:
+      return {"frame_errors", f.track, "",
+              f.sector < 0    ? format_message(message::check_frames_elsewhere, f.track, f.count)
+              : f.sector == 0 ? format_message(message::check_frames_header, f.track, f.count)
+                              : format_message(message::check_frames_sector, f.track, f.count,
+                                               f.sector)};
+  }
+  return {"", -1, "", ""};
+}
 
 report_line describe_finding(const disk::directory_finding& f) {
   using disk::directory_finding;
@@ -98,6 +126,15 @@ int check_disk(const run_context& run) {
   std::vector<report_line> lines;
   disk::problem why;
   const auto disk = disk::open_volume(*bytes, *shape, why);
+  const disk::track_framing framing = disk ? disk->framing() : disk::track_framing::os65d;
+  const std::vector<disk::finding> tracks = disk::check_tracks(*bytes, *shape, framing);
+  // A disk never formatted is said once, not track by track.
+  const bool blank = static_cast<int>(tracks.size()) >= shape->tracks - 1 &&
+                     std::all_of(tracks.begin(), tracks.end(), [](const disk::finding& f) {
+                       return f.kind == disk::finding::unformatted;
+                     });
+  for (const disk::finding& f : tracks)
+    if (!blank) lines.push_back(describe_track(f));
   std::size_t entries = 0;
   if (disk) {
     entries = disk->entries().size();
