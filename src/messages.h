@@ -332,8 +332,8 @@ inline constexpr char check_frames_sector[] =
     "track %d: %d frames of sector %d have parity or stop bit errors";
 inline constexpr char check_frames_elsewhere[] =
     "track %d: %d frames outside its header and sectors have parity or stop bit errors";
-inline constexpr char check_clean[] = "%s: nothing wrong: %d tracks, %zu entries\r\n";
-inline constexpr char check_summary[] = "%s: %zu problem%s on %d tracks, %zu entries\r\n";
+inline constexpr char check_clean[] = "%s: nothing wrong: %d tracks, %zu entr%s\r\n";
+inline constexpr char check_summary[] = "%s: %zu problem%s on %d tracks, %zu entr%s\r\n";
 
 // The directory: name, tracks, contents.
 inline constexpr char directory_line[] = "%s  %-5s  %s\r\n";

@@ -196,6 +196,35 @@ TEST_F(workshop_e2e, shared_tracks_and_exact_names) {
   EXPECT_EQ(run({"-w3", "-disk", "ov.65d", "hello"}).out, "10 PRINT \"HI\"\r\n");
 }
 
+// A flat disk as a bitstream and back gives the same image; a blank disk lists empty, takes a
+// program and checks sound.
+TEST_F(workshop_e2e, forms_both_ways_and_a_blank_disk) {
+  fake_disk disk = sample({os65d3, hello, dice, data});
+  for (int track = 1; track < 40; ++track)
+    if (track < 12 || track == 13 || track > 20) disk.file(track, {});
+  write_file(dir / "d.65d", disk.flat());
+  EXPECT_EQ(run({"-disk", "d.65d", "-form", "bitstream", "-o", "d.os5"}).status, 0);
+  EXPECT_EQ(read_file(dir / "d.os5").substr(0, 19),
+            std::string("OSIDISKBITSTREAM\x01\x00\x01", 19));
+  EXPECT_EQ(run({"-disk", "d.os5", "-raw", "DATA"}).out,
+            std::string(data_file.begin(), data_file.end()));
+  EXPECT_EQ(run({"-disk", "d.os5", "-form", "flat", "-o", "back.65d"}).status, 0);
+  EXPECT_EQ(read_file(dir / "back.65d"), disk.flat());
+
+  run_result result = run({"-blank", "blank.65d"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(run({"-disk", "blank.65d"}).out, "free: 38 tracks, longest run 27 from track 13\r\n");
+  write_file(dir / "hello.bas", "10 PRINT \"HI\"\r\n");
+  result = run({"-t", "-w3", "-disk", "blank.65d", "-o", "blank.65d", "-f", "HELLO=hello.bas"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(
+      run({"-disk", "blank.65d"}).out,
+      "HELLO   1-1    BASIC $327E 14 bytes\r\nfree: 37 tracks, longest run 27 from track 13\r\n");
+  EXPECT_EQ(run({"-disk", "blank.65d", "-check"}).out,
+            "blank.65d: nothing wrong: 40 tracks, 1 entry\r\n");
+  EXPECT_EQ(run({"-blank", "blank.65d"}).status, 1);  // no -f
+}
+
 // -check on a disk damaged on purpose: every finding one line, the summary, status 1; the
 // same as JSON; a sound disk says so with status 0.
 TEST_F(workshop_e2e, a_check_reports_each_thing_wrong) {

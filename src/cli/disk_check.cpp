@@ -91,10 +91,10 @@ void write_text(FILE* out, const char* disk_name, const std::vector<report_line>
   for (const report_line& line : lines)
     report(out, "%s: %s\r\n", disk_name, line.text.c_str());
   if (lines.empty()) {
-    report(out, message::check_clean, disk_name, tracks, entries);
+    report(out, message::check_clean, disk_name, tracks, entries, entries == 1 ? "y" : "ies");
   } else {
     report(out, message::check_summary, disk_name, lines.size(), lines.size() == 1 ? "" : "s",
-           tracks, entries);
+           tracks, entries, entries == 1 ? "y" : "ies");
   }
 }
 
