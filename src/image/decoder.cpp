@@ -114,7 +114,7 @@ constexpr link_verdict check_link(unsigned link, uint16_t position, int version,
     return {position + 1u <= top_of_memory ? link_verdict::end_of_program : link_verdict::past_top,
             version, position};
   }
-  if (!image::link_within_reach(link, position)) {
+  if (!image::link_within_window(link, position)) {
     return {link_verdict::outside_window, version, position};
   }
   return {link_verdict::next_record, version, position};
@@ -284,34 +284,25 @@ class reading {
 
       // A whole record head at once, where the reset test cannot restart the record inside
       // it: after the link's low byte only a position (as it stands then, wrapped to 16
-      // bits) below $FF can reach that byte's value, and a link that passes its check lies
-      // at least five bytes on. (At $FFFE the position after the low byte is $FFFF, out of
-      // reach too, but the test below leaves that one head to the byte-wise path.)
+      // bits) below $FF can reach that byte's value, and a link within a record's reach
+      // lies at least five bytes on. (At $FFFE the position after the low byte is $FFFF,
+      // out of reach too, but the test below leaves that one head to the byte-wise path.)
+      // Detection, the end marker, a rejected link and a link closer than five bytes go
+      // byte by byte.
       if (current == phase::link_low && end - next >= 4 &&
-          static_cast<uint16_t>(position + 2) > 0xFFu) {
-        link = image::word_at(next);
-        position = static_cast<uint16_t>(position + 1);
-        // The usual case, a version and a link to the next record, without a call.
-        const bool plain_record = version_ != no_version && link != image::end_link &&
-                                  image::link_within_reach(link, position);
-        if (plain_record) {
+          static_cast<uint16_t>(position + 2) > 0xFFu && version_ != no_version) {
+        const unsigned head_link = image::word_at(next);
+        const auto record = static_cast<uint16_t>(position + 1);
+        if (head_link != image::end_link && image::link_within_reach(head_link, record)) {
           passed_first_link_ = true;
-        } else {
-          const link_taken taken = take_link(link, position, out);
-          position = taken.position;
-          if (!taken.goes_on) {
-            end = next + 2;  // the reading ends with the link's high byte
-            next = end;
-            break;
-          }
+          link = head_link;
+          line = image::word_at(next + 2);
+          next += 4;
+          position = static_cast<uint16_t>(record + 3);
+          out = start_line(out, line);
+          current = phase::text;
+          continue;
         }
-        keywords = keywords_;
-        line = image::word_at(next + 2);
-        next += 4;
-        position = static_cast<uint16_t>(position + 3);
-        out = start_line(out, line);
-        current = phase::text;
-        continue;
       }
 
       const unsigned byte = *next++;
