@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/disk_words.h"
 #include "disk/container.h"
 #include "disk/volume.h"
 #include "disk_images.h"
@@ -39,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::vector<disk::entry> entries;
   if (disk->read_directory(entries).kind != disk::problem::none) __builtin_trap();
   for (const disk::entry& entry : entries) {
-    disk::describe_contents(*disk, entry);
+    describe_contents(*disk, entry);
     if (entry.name.find(name) != 0 || name.empty()) continue;
     std::optional<disk::basic_program> program;
     std::vector<unsigned char> file;

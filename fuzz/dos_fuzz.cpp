@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/disk_words.h"
 #include "disk/container.h"
 #include "disk/picodos.h"
-#include "disk/picodos_store.h"
+#include "disk/picodos_writer.h"
 #include "disk/volume.h"
 #include "image/decoder.h"
 #include "image/image_format.h"
@@ -56,14 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   disk::problem why;
   const auto disk = disk::open_volume(*bytes, shape, why);
   if (!disk) {
-    if (disk::describe(why).empty()) __builtin_trap();
+    if (describe(why).empty()) __builtin_trap();
     return 0;
   }
   std::vector<disk::entry> entries;
   if (disk->read_directory(entries).kind != disk::problem::none) __builtin_trap();
   disk->free_space(entries);
   for (const disk::entry& entry : entries) {
-    disk::describe_contents(*disk, entry);
+    describe_contents(*disk, entry);
     std::optional<disk::basic_program> program;
     std::vector<unsigned char> read;
     if (disk->entry_program(entry, program, read).kind != disk::problem::none || !program) continue;
@@ -82,7 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const int slot = data[4] % 10 != 0 ? data[4] % 10 : writer.empty_slot();
   if (slot == 0 || slot > disk::slot_count(shape.tracks)) return 0;
   const std::vector<unsigned char> before = file;
-  if (writer.store(slot, testing::as_bytes(hello)).kind != disk::slot_problem::none) {
+  if (writer
+          .store_program(std::to_string(slot), disk::picodos_load_address, testing::as_bytes(hello))
+          .kind != disk::write_problem::none) {
     if (file != before) __builtin_trap();
     return 0;
   }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/disk_words.h"
 #include "disk/container.h"
 #include "disk/volume.h"
 #include "disk_images.h"
@@ -109,7 +110,7 @@ struct opened_volume {
     disk->read_directory(entries);
     std::string lines;
     for (const disk::entry& e : entries)
-      lines += e.name + " " + e.tracks + " " + disk::describe_contents(*disk, e) + "\n";
+      lines += e.name + " " + e.tracks + " " + describe_contents(*disk, e) + "\n";
     return lines;
   }
   // The program area of entry `name` as read, or "".

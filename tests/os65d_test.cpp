@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "cli/disk_words.h"
 #include "disk_images.h"
 #include "images.h"
 
@@ -48,9 +49,9 @@ TEST(os65d, sectors_are_found_past_stray_bytes) {
 
     const problem none = d.disk->sectors(21, found);
     EXPECT_EQ(none.kind, problem::no_sector);
-    EXPECT_EQ(describe(none), "track 21 has no sector 1");
-    EXPECT_EQ(describe(d.disk->sectors(22, found)), "track 22 has no track header");
-    EXPECT_EQ(describe(d.disk->sectors(23, found)), "track 23 has no track header");
+    EXPECT_EQ(brenvik::describe(none), "track 21 has no sector 1");
+    EXPECT_EQ(brenvik::describe(d.disk->sectors(22, found)), "track 22 has no track header");
+    EXPECT_EQ(brenvik::describe(d.disk->sectors(23, found)), "track 23 has no track header");
   }
 }
 
@@ -70,7 +71,7 @@ TEST(os65d, frame_errors_count_only_inside_header_and_sectors) {
   flip_parity(2 + 4 + 3 + 100);  // a data byte
   flip_parity(2 + 1);            // a header byte
   opened broken(image);
-  EXPECT_EQ(describe(broken.disk->sectors(9, found)),
+  EXPECT_EQ(brenvik::describe(broken.disk->sectors(9, found)),
             "track 9 has 2 frames with parity or stop bit errors");
 }
 
@@ -95,14 +96,14 @@ TEST(os65d, directory_entries_and_their_tracks) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
     int first = 0;
     int last = 0;
-    EXPECT_EQ(describe(entries[i].decode_tracks(77, first, last)), expected[i]) << i;
+    EXPECT_EQ(brenvik::describe(entries[i].decode_tracks(77, first, last)), expected[i]) << i;
   }
   std::vector<directory_entry> all;
   d.disk->read_directory(all, true);
   EXPECT_EQ(all.size(), 64u);
 
   opened blank(fake_disk().flat());
-  EXPECT_EQ(describe(blank.disk->read_directory(entries)), "track 12 has no track header");
+  EXPECT_EQ(brenvik::describe(blank.disk->read_directory(entries)), "track 12 has no track header");
 }
 
 TEST(os65d, a_basic_program_is_a_chain_of_links_in_its_file) {
@@ -168,7 +169,7 @@ TEST(os65d, what_entries_hold) {
                             "unreadable: track 16 has no track header", "BASIC $327E 9 bytes"};
   ASSERT_EQ(entries.size(), std::size(expected));
   for (std::size_t i = 0; i < entries.size(); ++i)
-    EXPECT_EQ(describe_contents(*volume, entries[i]), expected[i]) << i;
+    EXPECT_EQ(brenvik::describe_contents(*volume, entries[i]), expected[i]) << i;
 }
 
 }  // namespace

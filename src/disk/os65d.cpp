@@ -1,10 +1,10 @@
 #include "disk/os65d.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "image/image_format.h"
-#include "messages.h"
 
 namespace brenvik::disk {
 
@@ -17,7 +17,7 @@ constexpr unsigned char sector_mark = 0x76;
 constexpr unsigned char end_mark[] = {0x47, 0x53};  // after a sector's data
 constexpr std::size_t most_stray_bytes = 32;        // before a sector mark
 constexpr std::size_t directory_entries = 64;
-constexpr std::size_t entry_size = 8;
+constexpr std::size_t boot_header_size = 3;  // load address (high, low), page count
 constexpr unsigned char unused_mark = '#';
 
 // The value of a BCD byte, or -1 when a digit is above 9.
@@ -27,16 +27,16 @@ constexpr int from_bcd(unsigned char bcd) {
 
 }  // namespace
 
-bool directory_entry::is_named(std::string_view given) const {
-  return entry{.name = name_text()}.is_named(given);
-}
-
 entry directory_entry::as_entry(int disk_tracks) const {
+  char tracks[8];
+  std::snprintf(tracks, sizeof tracks, "%X-%X", first_bcd, last_bcd);
   entry e{.slot = slot,
           .name = name_text(),
-          .tracks = format_message("%X-%X", first_bcd, last_bcd),
+          .tracks = tracks,
           .first = from_bcd(first_bcd),
-          .last = from_bcd(last_bcd)};
+          .last = from_bcd(last_bcd),
+          .first_byte = first_bcd,
+          .last_byte = last_bcd};
   int first = 0;
   int last = 0;
   e.track_problem = decode_tracks(disk_tracks, first, last);
@@ -139,7 +139,7 @@ problem os65d_disk::sectors(int number, std::vector<sector>& found) {
 }
 
 std::size_t os65d_disk::directory_slot_at(const std::vector<sector>& found, int slot) {
-  const auto at = static_cast<std::size_t>(slot) * entry_size;
+  const auto at = static_cast<std::size_t>(slot) * directory_entry_size;
   return at < 256 ? found[0].data + at : found[1].data + at - 256;
 }
 
@@ -156,8 +156,8 @@ problem os65d_disk::read_directory(std::vector<directory_entry>& entries, bool u
     entry.slot = static_cast<int>(slot);
     std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), entry.name.size(),
                 entry.name.begin());
-    entry.first_bcd = bytes[at + 6];
-    entry.last_bcd = bytes[at + 7];
+    entry.first_bcd = bytes[at + first_track_at];
+    entry.last_bcd = bytes[at + last_track_at];
     if (unused || entry.name[0] != unused_mark) entries.push_back(entry);
   }
   return {};
@@ -195,11 +195,25 @@ problem os65d_disk::entry_program(const directory_entry& entry,
   return first == 0 ? problem{} : find_basic(first, last, program, bytes);
 }
 
-void os65d_disk::write_byte(std::span<unsigned char> file, int number, std::size_t index,
-                            unsigned char value) {
-  track& decoded = track_at(number);
-  write_track_byte(file, shape_, number, decoded, index, value);
-  decoded.bytes[index] = value;
+problem os65d_disk::data_places(int first, int last, std::vector<byte_place>& places) {
+  places.clear();
+  std::vector<sector> found;
+  for (int number = first; number <= last; ++number) {
+    if (const problem p = sectors(number, found); p.kind != problem::none) return p;
+    for (const sector& s : found)
+      for (std::size_t i = 0; i < s.size(); ++i)
+        places.push_back({number, s.data + i});
+  }
+  return {};
+}
+
+void os65d_disk::write_bytes(std::span<unsigned char> file, const std::vector<byte_place>& places,
+                             std::span<const unsigned char> bytes) {
+  for (std::size_t i = 0; i < places.size() && i < bytes.size(); ++i) {
+    track& decoded = track_at(places[i].track);
+    write_track_byte(file, shape_, places[i].track, decoded, places[i].index, bytes[i]);
+    decoded.bytes[places[i].index] = bytes[i];
+  }
 }
 
 bool os65d_disk::takes_sector(int number, int pages) {
@@ -224,33 +238,61 @@ void os65d_disk::add_sector(std::span<unsigned char> file, int number, int pages
   tracks_.erase(number);
 }
 
-std::optional<directory_entry> os65d_disk::find_entry(std::string_view name) {
-  std::vector<directory_entry> entries;
-  read_directory(entries);
-  const auto found = std::find_if(entries.begin(), entries.end(),
-                                  [&](const directory_entry& e) { return e.is_named(name); });
-  if (found == entries.end()) return std::nullopt;
-  return *found;
-}
-
 problem os65d_volume::read_directory(std::vector<entry>& entries) {
   entries.clear();
-  if (const problem p = disk_.read_directory(entries_); p.kind != problem::none) return p;
-  for (const directory_entry& d : entries_)
+  if (const problem p = disk_.read_directory(directory_); p.kind != problem::none) return p;
+  for (const directory_entry& d : directory_)
     entries.push_back(d.as_entry(disk_.shape().tracks));
   return {};
 }
 
 problem os65d_volume::entry_program(const entry& e, std::optional<basic_program>& program,
                                     std::vector<unsigned char>& bytes) {
-  const auto found = std::find_if(entries_.begin(), entries_.end(),
+  const auto found = std::find_if(directory_.begin(), directory_.end(),
                                   [&](const directory_entry& d) { return d.slot == e.slot; });
-  if (found == entries_.end()) {
+  if (found == directory_.end()) {
     program.reset();
     bytes.clear();
     return e.track_problem;
   }
   return disk_.entry_program(*found, program, bytes);
+}
+
+problem os65d_disk::boot_bytes(std::vector<unsigned char>& bytes) {
+  const track& boot = decoded_track(0);
+  if (!boot.read || boot.bytes.size() < boot_header_size) {
+    return {.kind = problem::unreadable, .track = 0};
+  }
+  const std::size_t size =
+      std::min(boot.bytes.size(), boot_header_size + std::size_t{boot.bytes[2]} * 256);
+  bytes.insert(bytes.end(), boot.bytes.begin(),
+               boot.bytes.begin() + static_cast<std::ptrdiff_t>(size));
+  return {};
+}
+
+problem os65d_volume::entry_file(const entry& e, std::vector<unsigned char>& bytes) {
+  bytes.clear();
+  if (e.track_problem.kind != problem::none) return e.track_problem;
+  int first = e.first;
+  if (first == 0) {
+    if (const problem p = disk_.boot_bytes(bytes); p.kind != problem::none) return p;
+    first = 1;
+  }
+  std::vector<byte_place> places;
+  if (const problem p = disk_.data_places(first, e.last, places); p.kind != problem::none) {
+    return p;
+  }
+  for (const byte_place& at : places)
+    bytes.push_back(disk_.decoded_track(at.track).bytes[at.index]);
+  return {};
+}
+
+int os65d_volume::free_slot() {
+  std::vector<directory_entry> all;
+  disk_.read_directory(all, true);
+  const auto unused = std::find_if(
+      all.begin(), all.end(), [](const directory_entry& e) { return e.name[0] == unused_mark; });
+  return unused == all.end() ? -1 : unused->slot;
 }
 
 }  // namespace brenvik::disk

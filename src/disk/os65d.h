@@ -30,14 +30,18 @@ struct sector {
   std::size_t size() const { return static_cast<std::size_t>(pages) * 256; }
 };
 
+// A directory entry's bytes: the name, then the first and last track in BCD.
+inline constexpr std::size_t directory_name_size = 6;
+inline constexpr std::size_t first_track_at = 6;
+inline constexpr std::size_t last_track_at = 7;
+inline constexpr std::size_t directory_entry_size = 8;
+
 struct directory_entry {
-  int slot = 0;                       // 0-63, in the directory's order
-  std::array<unsigned char, 6> name;  // as stored, padded with spaces
+  int slot = 0;                                         // 0-63, in the directory's order
+  std::array<unsigned char, directory_name_size> name;  // as stored, padded with spaces
   unsigned char first_bcd = 0, last_bcd = 0;
 
   std::string name_text() const { return {name.begin(), name.end()}; }
-  // True when `given` names this entry: letters in either case, trailing spaces ignored.
-  bool is_named(std::string_view given) const;
   // Decodes the entry's BCD track numbers into `first` and `last`; the problem when they are
   // no BCD, lie beyond a disk of `disk_tracks` tracks, or run backwards.
   problem decode_tracks(int disk_tracks, int& first, int& last) const;
@@ -61,6 +65,12 @@ inline constexpr std::size_t file_header_size = 5;
 enum class program_search { found, none, more };
 program_search find_program(std::span<const unsigned char> prefix, bool whole, basic_program& found,
                             unsigned file_address = file_load_address);
+
+// Where one byte of a file lies: its track, and its index in the track's bytes.
+struct byte_place {
+  int track;
+  std::size_t index;
+};
 
 // A disk image opened for reading: its tracks are read, and decoded, only when asked for.
 class os65d_disk {
@@ -90,10 +100,18 @@ class os65d_disk {
   const track& decoded_track(int number);
   problem sectors(int number, std::vector<sector>& found);
 
-  // Writes `value` as byte `index` of track `number` into `file`, the image in memory that
-  // this disk reads, and into the decoded track, so that later reads see it.
-  void write_byte(std::span<unsigned char> file, int number, std::size_t index,
-                  unsigned char value);
+  // The bytes of track 0 the DOS loads: its load address (high, low) and page count, then
+  // that many pages; the problem when the track cannot be read.
+  problem boot_bytes(std::vector<unsigned char>& bytes);
+
+  // Where each data byte of the sectors of tracks `first` to `last` lies, in order: the
+  // bytes of the file on them. The problem of the first track that cannot be read.
+  problem data_places(int first, int last, std::vector<byte_place>& places);
+
+  // Writes `bytes` at `places` into `file`, the image in memory that this disk reads, and
+  // into the decoded tracks, so that later reads see them.
+  void write_bytes(std::span<unsigned char> file, const std::vector<byte_place>& places,
+                   std::span<const unsigned char> bytes);
 
   // Whether track `number` is formatted and never written, holding its header and no sector,
   // with room after the header for a sector of `pages` pages.
@@ -112,9 +130,6 @@ class os65d_disk {
   // on track 0, the DOS's boot tracks, which hold no file of sectors).
   problem entry_program(const directory_entry& entry, std::optional<basic_program>& program,
                         std::vector<unsigned char>& bytes);
-
-  // The used entry that `name` names, if the directory has one.
-  std::optional<directory_entry> find_entry(std::string_view name);
 
  private:
   track& track_at(int number);
@@ -141,10 +156,15 @@ class os65d_volume final : public volume {
   problem read_directory(std::vector<entry>& entries) override;
   problem entry_program(const entry& e, std::optional<basic_program>& program,
                         std::vector<unsigned char>& bytes) override;
+  std::unique_ptr<disk_writer> writer(std::vector<unsigned char>& file) override;
+  problem entry_file(const entry& e, std::vector<unsigned char>& bytes) override;
+
+  // The first unused directory slot, or -1 when all 64 are used.
+  int free_slot();
 
  private:
   os65d_disk disk_;
-  std::vector<directory_entry> entries_;  // as read last, by slot
+  std::vector<directory_entry> directory_;  // as read last, by slot
 };
 
 }  // namespace brenvik::disk

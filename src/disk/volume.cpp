@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "disk/disk_writer.h"
 #include "disk/hexdos.h"
 #include "disk/os65d.h"
 #include "disk/picodos.h"
-#include "messages.h"
 
 namespace brenvik::disk {
 
@@ -37,40 +37,6 @@ bool any_track_marked(image_bytes& image, const geometry& shape) {
 
 }  // namespace
 
-std::string describe(const problem& p) {
-  switch (p.kind) {
-    case problem::no_track_header:
-      return format_message(message::track_without_header, p.track);
-    case problem::frame_errors:
-      return format_message(message::track_frame_errors, p.track, p.count);
-    case problem::no_sector:
-      return format_message(message::track_without_sector, p.track, p.count);
-    case problem::unreadable:
-      return format_message(message::track_unreadable, p.track);
-    case problem::not_bcd:
-      return format_message(message::track_not_bcd, static_cast<unsigned>(p.count));
-    case problem::beyond_disk:
-      return format_message(message::track_beyond_disk, p.track, p.count);
-    case problem::first_after_last:
-      return format_message(message::first_after_last, p.track, p.count);
-    case problem::no_directory_program:
-      return format_message(message::no_directory_program, p.track);
-    case problem::unformatted:
-      return message::unformatted_disk;
-    case problem::no_dos:
-      return format_message(
-          message::no_dos_found,
-          describe({.kind = p.cause, .track = p.track, .count = p.count}).c_str());
-    case problem::broken_hexdos:
-      return format_message(
-          message::broken_hexdos,
-          describe({.kind = p.cause, .track = p.track, .count = p.count}).c_str());
-    case problem::none:
-      break;
-  }
-  return {};
-}
-
 bool entry::is_named(std::string_view given) const {
   const auto key = [](std::string_view text) {
     std::string upper(text.substr(0, text.find_last_not_of(' ') + 1));
@@ -81,13 +47,108 @@ bool entry::is_named(std::string_view given) const {
   return key(name) == key(given);
 }
 
+bool entry::is_named_exactly(std::string_view given) const {
+  const auto trimmed = [](std::string_view text) {
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+  };
+  return trimmed(name) == trimmed(given);
+}
+
+const std::vector<entry>& volume::entries() {
+  if (!directory_read_) {
+    directory_problem_ = read_directory(entries_);
+    directory_read_ = true;
+  }
+  return entries_;
+}
+
+const problem& volume::directory_problem() {
+  entries();
+  return directory_problem_;
+}
+
 std::optional<entry> volume::find_entry(std::string_view name) {
-  std::vector<entry> entries;
-  read_directory(entries);
-  const auto found = std::find_if(entries.begin(), entries.end(),
-                                  [&](const entry& e) { return e.is_named(name); });
-  if (found == entries.end()) return std::nullopt;
+  const std::vector<entry>& all = entries();
+  auto found = std::find_if(all.begin(), all.end(),
+                            [&](const entry& e) { return e.is_named_exactly(name); });
+  if (found == all.end()) {
+    found = std::find_if(all.begin(), all.end(), [&](const entry& e) { return e.is_named(name); });
+  }
+  if (found == all.end()) return std::nullopt;
   return *found;
+}
+
+namespace {
+
+// Whether `name` matches the shell pattern `pattern`: * any run of characters, ? any one,
+// letters in either case.
+bool matches(std::string_view pattern, std::string_view name) {
+  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+  std::size_t p = 0;
+  std::size_t n = 0;
+  std::size_t star = std::string_view::npos;
+  std::size_t resume = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || upper(pattern[p]) == upper(name[n]))) {
+      ++p;
+      ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      resume = n;
+    } else if (star != std::string_view::npos) {
+      p = star + 1;
+      n = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*')
+    ++p;
+  return p == pattern.size();
+}
+
+}  // namespace
+
+std::vector<entry> volume::find_entries(std::string_view given) {
+  if (auto one = find_entry(given)) return {*one};
+  std::vector<entry> found;
+  if (given.find_first_of("*?") == std::string_view::npos) return found;
+  for (const entry& e : entries()) {
+    if (matches(given, std::string_view(e.name).substr(0, e.name.find_last_not_of(' ') + 1))) {
+      found.push_back(e);
+    }
+  }
+  return found;
+}
+
+problem volume::entry_file(const entry&, std::vector<unsigned char>& bytes) {
+  bytes.clear();
+  return {.kind = problem::not_read_raw};
+}
+
+std::vector<entry> volume::overlapping(const entry& e) {
+  std::vector<entry> others;
+  if (e.first < 0 || e.last < 0) return others;
+  const int low = std::min(e.first, e.last);
+  const int high = std::max(e.first, e.last);
+  for (const entry& other : entries()) {
+    if (other.slot == e.slot || other.first < 0 || other.last < 0) continue;
+    const int from = std::max(low, std::min(other.first, other.last));
+    const int to = std::min(high, std::max(other.first, other.last));
+    // Track 0 and the directory track are no file's: sharing them is no overlap (the DOS's
+    // own entry covers them, and stores refuse them anyway).
+    for (int track = from; track <= to; ++track) {
+      if (track != 0 && track != directory_track()) {
+        others.push_back(other);
+        break;
+      }
+    }
+  }
+  return others;
+}
+
+std::unique_ptr<disk_writer> volume::writer(std::vector<unsigned char>&) {
+  return nullptr;
 }
 
 std::vector<int> volume::free_space(const std::vector<entry>& entries) {
@@ -165,19 +226,6 @@ contents entry_contents(volume& disk, const entry& e) {
   }
   if (!program) return {.kind = contents::other};
   return {.kind = contents::basic, .program = *program};
-}
-
-std::string describe_contents(volume& disk, const entry& e) {
-  const contents held = entry_contents(disk, e);
-  switch (held.kind) {
-    case contents::unreadable:
-      return format_message(message::unreadable_entry, describe(held.why).c_str());
-    case contents::other:
-      break;
-    case contents::basic:
-      return format_message(message::holds_basic, held.program.load_address, held.program.length);
-  }
-  return message::holds_other;
 }
 
 }  // namespace brenvik::disk

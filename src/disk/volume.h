@@ -30,14 +30,12 @@ struct problem {
     unformatted,    // no track has a track header or a HEXDOS track mark
     no_dos,         // OS65D framing, but no directory (`cause`, track, count) and no Pico-DOS slot
     broken_hexdos,  // HEXDOS track marks, but no directory (`cause`, track, count)
+    not_read_raw,   // the DOS's files are not read as raw bytes (HEXDOS)
   } kind = none;
   int track = -1;
   int count = 0;
   kind_t cause = none;  // no_dos, broken_hexdos: the directory's own problem
 };
-
-// The description of a problem, as it follows an entry's name: "track 14 has no track header".
-std::string describe(const problem& p);
 
 // Where a BASIC program lies in a file: the program area starts at offset `area` (its lead
 // byte) and is `length` bytes long, lead byte to end marker; `load_address` is its address.
@@ -54,11 +52,17 @@ struct entry {
   std::string tracks;  // as the directory listing shows them: "14-14"
   int first = -1;      // the tracks, when they can be read; -1 otherwise
   int last = -1;
+  unsigned char first_byte = 0;  // the tracks as the directory holds them (OS65D: BCD)
+  unsigned char last_byte = 0;
   problem track_problem;  // why they cannot
 
   // True when `given` names this entry: letters in either case, trailing spaces ignored.
   bool is_named(std::string_view given) const;
+  // True when `given` is the entry's name as it stands, trailing spaces ignored.
+  bool is_named_exactly(std::string_view given) const;
 };
+
+class disk_writer;
 
 class volume {
  public:
@@ -73,8 +77,14 @@ class volume {
   virtual int basic_version() const = 0;
 
   // The used entries in directory order, or the problem that keeps the directory from
-  // being read.
+  // being read: read from the disk at each call (entries() keeps them).
   virtual problem read_directory(std::vector<entry>& entries) = 0;
+
+  // The used entries, read once and kept until the directory is written (a writer then calls
+  // forget_directory()); directory_problem() says why there are none.
+  const std::vector<entry>& entries();
+  const problem& directory_problem();
+  void forget_directory() { directory_read_ = false; }
 
   // The BASIC program of an entry, reading only the tracks its chain of links needs: the
   // problem with its tracks, or `program` (none when the entry holds something else), with
@@ -82,13 +92,37 @@ class volume {
   virtual problem entry_program(const entry& e, std::optional<basic_program>& program,
                                 std::vector<unsigned char>& bytes) = 0;
 
-  // The used entry that `name` names, if the directory has one.
+  // The file of an entry as the DOS loads it: the data of its tracks' sectors, in track
+  // order (track 0, the DOS's boot track, gives its pages as they stand); the problem of the
+  // first track that cannot be read.
+  virtual problem entry_file(const entry& e, std::vector<unsigned char>& bytes);
+
+  // The used entry that `name` names, if the directory has one: the one whose name it is as
+  // it stands, else the first it names in either case.
   std::optional<entry> find_entry(std::string_view name);
+
+  // The used entries that `given` names: the entry find_entry() finds; else, when `given`
+  // holds * or ?, every entry it matches as a shell pattern (either case, trailing spaces
+  // ignored), in directory order. Empty when none.
+  std::vector<entry> find_entries(std::string_view given);
+
+  // The other entries that claim some of `e`'s tracks besides track 0 and the directory
+  // track, in directory order.
+  std::vector<entry> overlapping(const entry& e);
+
+  // The writer of this DOS into `file`, the image in memory this volume reads (both outlive
+  // the writer); null for a DOS brenvik does not write (HEXDOS).
+  virtual std::unique_ptr<disk_writer> writer(std::vector<unsigned char>& file);
 
   // The tracks a new file could take, ascending, given the directory's `entries`: by
   // default those free_tracks() leaves; on Pico-DOS the tracks of its empty slots whose
   // tracks hold sectors.
   virtual std::vector<int> free_space(const std::vector<entry>& entries);
+
+ private:
+  bool directory_read_ = false;
+  std::vector<entry> entries_;
+  problem directory_problem_;
 };
 
 // The tracks no entry covers, in ascending order, track 0 and the directory track aside:
@@ -124,9 +158,5 @@ contents entry_contents(volume& disk, const entry& e);
 // Returns null, with what was found in `why` (unformatted, no_dos, broken_hexdos), when it
 // holds none of them.
 std::unique_ptr<volume> open_volume(image_bytes& image, const geometry& shape, problem& why);
-
-// What an entry holds, as the directory listing says it: "BASIC $327E 1204 bytes", "other",
-// or "unreadable: " and the problem.
-std::string describe_contents(volume& disk, const entry& e);
 
 }  // namespace brenvik::disk

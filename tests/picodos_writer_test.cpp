@@ -1,4 +1,4 @@
-#include "disk/picodos_store.h"
+#include "disk/picodos_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ namespace {
 
 // A slot takes 8,187 bytes of program, not one more, and then holds the DOS's header, the
 // program and zeros; a program refused changes nothing.
-TEST(picodos_store, a_slot_holds_8187_bytes) {
+TEST(picodos_writer, a_slot_holds_8187_bytes) {
   testing::fake_picodos original(0xE5);
   for (const std::size_t size : {std::size_t{8187}, std::size_t{8188}}) {
     // 33 lines of 245 bytes, a last one to make up the size.
@@ -28,14 +28,14 @@ TEST(picodos_store, a_slot_holds_8187_bytes) {
     picodos_volume disk(*bytes, testing::opened_volume(image).shape);
     picodos_writer writer(file, disk);
     EXPECT_EQ(writer.empty_slot(), 1);
-    const slot_problem p = writer.store(2, testing::as_bytes(program));
+    const write_problem p = writer.store_program("2", 0x0300, testing::as_bytes(program));
     testing::fake_picodos expected = original;
     if (size == 8187) {
-      EXPECT_EQ(p.kind, slot_problem::none);
+      EXPECT_EQ(p.kind, write_problem::none);
       expected.put(7, testing::picodos_file(program));  // 5 + 8187 bytes: no stale byte left
     } else {
-      EXPECT_EQ(p.kind, slot_problem::too_big);
-      EXPECT_EQ(p.room, 8187u);
+      EXPECT_EQ(p.kind, write_problem::too_big);
+      EXPECT_EQ(p.available, 8187u);
     }
     EXPECT_EQ(std::string(file.begin(), file.end()), expected.disk().flat()) << size;
   }
@@ -45,7 +45,7 @@ TEST(picodos_store, a_slot_holds_8187_bytes) {
 // real disks, take a program: each gets its sector right after the header, as the DOS's save
 // writes it, in both forms. A bitstream track whose line holds more after the header takes
 // none, and nothing changes.
-TEST(picodos_store, never_written_tracks_get_their_sectors) {
+TEST(picodos_writer, never_written_tracks_get_their_sectors) {
   const std::string program = testing::image_of(0x0300, {{10, "\x80"}});
   testing::fake_picodos original;
   for (int slot = 1; slot <= 8; ++slot)
@@ -70,8 +70,8 @@ TEST(picodos_store, never_written_tracks_get_their_sectors) {
     picodos_volume disk(*bytes, testing::opened_volume(row.image).shape);
     picodos_writer writer(file, disk);
     EXPECT_EQ(writer.empty_slot(), row.slot);
-    const slot_problem p = writer.store(9, testing::as_bytes(program));
-    EXPECT_EQ(p.kind, row.slot == 0 ? slot_problem::unreadable : slot_problem::none);
+    const write_problem p = writer.store_program("9", 0x0300, testing::as_bytes(program));
+    EXPECT_EQ(p.kind, row.slot == 0 ? write_problem::entry_unreadable : write_problem::none);
     EXPECT_EQ(std::string(file.begin(), file.end()), row.after) << row.slot;
   }
 }

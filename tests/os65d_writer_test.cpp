@@ -1,4 +1,4 @@
-#include "disk/store.h"
+#include "disk/os65d_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ namespace {
 using testing::bytes_t;
 using testing::image_of;
 
-TEST(store, the_header_says_where_the_program_lies_and_how_much_to_load) {
+TEST(os65d_writer, the_header_says_where_the_program_lies_and_how_much_to_load) {
   const std::string image = image_of(0x327E, {{10, std::string(200, 'A')}});  // 208 bytes
   const auto program =
       std::span(reinterpret_cast<const unsigned char*>(image.data()), image.size());
@@ -46,7 +46,7 @@ TEST(store, the_header_says_where_the_program_lies_and_how_much_to_load) {
   }
 }
 
-TEST(store, names_os65d_can_store) {
+TEST(os65d_writer, names_os65d_can_store) {
   for (const char* good : {"HANG", "BEXEC*", "TANK/S", "USR CA", "A", "X-1.2$"})
     EXPECT_TRUE(is_storable_name(good)) << good;
   for (const char* bad :

@@ -1,0 +1,124 @@
+#include "cli/disk_words.h"
+
+#include "messages.h"
+
+namespace brenvik {
+
+using disk::problem;
+
+namespace {
+
+// A directory name without the spaces that pad it.
+std::string_view trimmed(std::string_view name) {
+  return name.substr(0, name.find_last_not_of(' ') + 1);
+}
+
+}  // namespace
+
+std::string describe(const problem& p) {
+  switch (p.kind) {
+    case problem::no_track_header:
+      return format_message(message::track_without_header, p.track);
+    case problem::frame_errors:
+      return format_message(message::track_frame_errors, p.track, p.count);
+    case problem::no_sector:
+      return format_message(message::track_without_sector, p.track, p.count);
+    case problem::unreadable:
+      return format_message(message::track_unreadable, p.track);
+    case problem::not_bcd:
+      return format_message(message::track_not_bcd, static_cast<unsigned>(p.count));
+    case problem::beyond_disk:
+      return format_message(message::track_beyond_disk, p.track, p.count);
+    case problem::first_after_last:
+      return format_message(message::first_after_last, p.track, p.count);
+    case problem::no_directory_program:
+      return format_message(message::no_directory_program, p.track);
+    case problem::unformatted:
+      return message::unformatted_disk;
+    case problem::no_dos:
+      return format_message(
+          message::no_dos_found,
+          describe({.kind = p.cause, .track = p.track, .count = p.count}).c_str());
+    case problem::broken_hexdos:
+      return format_message(
+          message::broken_hexdos,
+          describe({.kind = p.cause, .track = p.track, .count = p.count}).c_str());
+    case problem::not_read_raw:
+      return message::not_read_raw;
+    case problem::none:
+      break;
+  }
+  return {};
+}
+
+std::string describe_contents(disk::volume& disk, const disk::entry& e) {
+  const disk::contents held = disk::entry_contents(disk, e);
+  switch (held.kind) {
+    case disk::contents::unreadable:
+      return format_message(message::unreadable_entry, describe(held.why).c_str());
+    case disk::contents::other:
+      break;
+    case disk::contents::basic:
+      return format_message(message::holds_basic, held.program.load_address, held.program.length);
+  }
+  return message::holds_other;
+}
+
+void report_write_problem(FILE* err, const char* disk_name, const std::string& name,
+                          uint16_t load_address, const disk::write_problem& p) {
+  // A Pico-DOS slot is named by its number, whatever name the program was given.
+  const std::string shown = p.slot > 0 ? std::to_string(p.slot) : shown_name(name);
+  const char* entry = shown.c_str();
+  using disk::write_problem;
+  switch (p.kind) {
+    case write_problem::entry_unreadable:
+      report(err, message::entry_problem, disk_name, entry, describe(p.tracks).c_str());
+      break;
+    case write_problem::system_track:
+      report(err, message::entry_on_system_track, disk_name, entry, p.tracks.track,
+             p.tracks.track == 0 ? message::boot_tracks : message::directory_track);
+      break;
+    case write_problem::overlapping:
+      report(err, message::entry_overlaps, disk_name, entry, p.first, p.last,
+             shown_name(trimmed(p.other)).c_str());
+      break;
+    case write_problem::below_file:
+      report(err, message::program_below_file, disk_name, entry, load_address);
+      break;
+    case write_problem::too_big:
+      if (p.slot > 0) {
+        report(err, message::slot_too_big, disk_name, p.slot, p.needed, p.available);
+      } else {
+        report(err, message::program_too_big, disk_name, entry, p.needed, p.available);
+      }
+      break;
+    case write_problem::file_too_big:
+      report(err, message::file_too_big, disk_name, entry, p.needed, p.available);
+      break;
+    case write_problem::no_free_entry:
+      report(err, message::no_free_entry, disk_name, entry);
+      break;
+    case write_problem::no_free_tracks:
+      report(err, message::no_free_tracks, disk_name, p.tracks_needed, entry);
+      break;
+    case write_problem::no_such_slot:
+      report(err, message::no_such_slot, disk_name, entry, p.slots);
+      break;
+    case write_problem::slot_address:
+      report(err, message::slot_address, disk_name, entry, load_address);
+      break;
+    case write_problem::no_empty_slot:
+      report(err, message::no_empty_slot, disk_name, entry);
+      break;
+    case write_problem::name_taken:
+      report(err, message::name_taken, disk_name, entry, shown_name(trimmed(p.other)).c_str());
+      break;
+    case write_problem::not_written:
+      report(err, message::dos_keeps_no_names, disk_name, entry);
+      break;
+    case write_problem::none:
+      break;
+  }
+}
+
+}  // namespace brenvik
