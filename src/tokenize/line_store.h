@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <string_view>
 
 namespace brenvik {
@@ -48,7 +47,7 @@ class line_store {
   }
 
   // The bytes the texts take, those of lines no longer held included.
-  std::size_t bytes() const { return texts_.size(); }
+  std::size_t bytes() const { return size_; }
 
  private:
   // Where line `number`'s length lies in texts_, in a block of numbers made when first used.
@@ -57,15 +56,21 @@ class line_store {
 
   std::string_view text(unsigned number) const {
     const std::size_t at = where(number);
-    return {texts_.data() + at + 1, static_cast<unsigned char>(texts_[at])};
+    return {texts_.get() + at + 1, static_cast<unsigned char>(texts_[at])};
   }
 
+  // Makes room for `more` bytes after the texts.
+  void grow(std::size_t more);
   void compact();
 
   static constexpr unsigned block_size = 256;
   std::array<uint64_t, (highest_number + 64) / 64> present_{};
   std::array<std::unique_ptr<uint32_t[]>, (highest_number + block_size) / block_size> where_;
-  std::string texts_;
+  // The texts, each behind its length: a buffer of its own, as a string's appends cost a
+  // typed line as much as its crunching.
+  std::unique_ptr<char[]> texts_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
   std::size_t live_ = 0;  // bytes of texts_ that belong to present lines
 };
 
