@@ -59,9 +59,10 @@ constexpr uint64_t high_bits = 0x8080808080808080;
 
 // The decimal digits of 0-9999, four characters each with leading zeros: a line number is
 // written with one or two look-ups.
-constexpr std::array<char, 4 * 10000> four_digits = [] {
-  std::array<char, 4 * 10000> table{};
-  for (std::size_t i = 0; i < 10000; ++i) {
+constexpr std::size_t four_digit_numbers = 10000;
+constexpr std::array<char, 4 * four_digit_numbers> four_digits = [] {
+  std::array<char, 4 * four_digit_numbers> table{};
+  for (std::size_t i = 0; i < four_digit_numbers; ++i) {
     table[4 * i] = static_cast<char>('0' + i / 1000);
     table[4 * i + 1] = static_cast<char>('0' + i / 100 % 10);
     table[4 * i + 2] = static_cast<char>('0' + i / 10 % 10);
