@@ -35,6 +35,8 @@ inline constexpr char usage_options[] =
     "   -l\t\tSpecify load address for program (in hex, no loading chars!).\r\n"
     "   -o <name>\tSpecify the output file name\r\n"
     "   -f\t\tForce overwrite output file\r\n"
+    "   -q\t\tNo notes (the version chosen, summaries); warnings and errors stay\r\n"
+    "   -lf\t\tListings, directories and JSON end their lines in LF alone\r\n"
     "   -disk <img>\tList the programs of an OS65D, Pico-DOS or HEXDOS disk (-t: store them)\r\n"
     "   -json\t\tWith -disk: the directory as one JSON document\r\n"
     "   -memory <f>\tList the BASIC program in a memory image or emulator snapshot\r\n";
@@ -83,6 +85,14 @@ inline constexpr char memory_with_inputs[] =
 
 // Conversion run; the first argument of most is the program name.
 inline constexpr char cant_open_input[] = "\r\n%s: Can't open file %s\r\n";
+// After a file that cannot be opened: the system's reason (the file's name, then the reason),
+// and for a name that begins with '-', that options end at the first input.
+inline constexpr char why_not_opened[] = "%s: %s\r\n";
+inline constexpr char looks_like_option[] =
+    "%s looks like an option: options come before the first input\r\n";
+inline constexpr char cant_open_disk[] = "\r\n%s: Can't open disk image %s: %s\r\n";
+inline constexpr char cant_open_memory[] = "\r\n%s: Can't open memory image %s: %s\r\n";
+inline constexpr char is_a_folder[] = "it is a folder";
 inline constexpr char output_exists[] = "Output file %s exists! Use -f to force overwrite.\r\n";
 // -o with several inputs, and -o naming a folder: one file per input.
 inline constexpr char one_file_many_inputs[] =
@@ -93,7 +103,10 @@ inline constexpr char folder_needs_inputs[] =
 inline constexpr char folder_for_one_document[] =
     "\r\n%s: -o %s is a folder, but -json writes one document: name a file\r\n";
 inline constexpr char output_taken[] = "%s: not converted: %s was written for %s in this run\r\n";
-inline constexpr char files_written[] = "%d files written to %s\r\n";
+inline constexpr char files_written[] = "%d file%s written to %s\r\n";
+// The line before the first message about one input or entry of a folder or disk run.
+inline constexpr char about_input[] = "%s:\r\n";
+inline constexpr char about_entry[] = "%s: entry %s:\r\n";  // the disk, the entry
 inline constexpr char cant_open_output[] = "\r\n%s: Can't open output file %s\r\n";
 inline constexpr char output_is_input[] = "\r\n%s: Output file %s is also an input\r\n";
 inline constexpr char read_error[] = "\r\n%s: Error reading %s\r\n";

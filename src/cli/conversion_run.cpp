@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 
 #include "cli/disk_run.h"
 #include "cli/file_run.h"
 #include "cli/memory_run.h"
+#include "cli/open_words.h"
 #include "cli/output_folder.h"
 #include "cli/run.h"
 #include "messages.h"
@@ -44,7 +46,7 @@ bool settle_output(const run_context& run, std::optional<output_folder>& folder)
       return false;
     }
     if (!exists && mkdir(name.c_str(), 0777) != 0) {
-      report(run.err, message::cant_open_output, run.program(), name.c_str());
+      say_cant_open_output(run.err, run.program(), name, errno);
       return false;
     }
     folder.emplace(name);
@@ -76,7 +78,10 @@ int convert_inputs(const run_options& options, FILE* std_in, FILE* std_out, FILE
                      : !options.disk_name ? convert_files(run)
                      : options.text_mode  ? store_into_disk(run)
                                           : list_disk(run);
-  if (folder) report(err, message::files_written, folder->written(), folder->given().c_str());
+  if (folder && !options.quiet) {
+    report(err, message::files_written, folder->written(), folder->written() == 1 ? "" : "s",
+           folder->given().c_str());
+  }
   return status;
 }
 

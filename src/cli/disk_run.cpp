@@ -8,6 +8,8 @@
 #include "catalogue/catalogue.h"
 #include "cli/directory.h"
 #include "cli/disk_words.h"
+#include "cli/headed_messages.h"
+#include "cli/open_words.h"
 #include "cli/output_guard.h"
 #include "cli/paths.h"
 #include "disk/container.h"
@@ -52,9 +54,11 @@ std::optional<disk::geometry> identify_disk(const run_context& run, image_bytes&
 // Opens the disk image of the run and identifies it (`shape`); null after a message.
 std::unique_ptr<image_bytes> open_disk(const run_context& run,
                                        std::optional<disk::geometry>& shape) {
-  auto bytes = open_image_file(*run.options.disk_name);
+  int error = 0;
+  auto bytes = open_image(*run.options.disk_name, disk::most_image_size(), error);
   if (!bytes) {
-    report(run.err, message::cant_open_input, run.program(), run.options.disk_name->c_str());
+    report(run.err, message::cant_open_disk, run.program(), run.options.disk_name->c_str(),
+           reason_for(error).c_str());
     return nullptr;
   }
   shape = identify_disk(run, *bytes);
@@ -85,7 +89,8 @@ int list_directory(const run_context& run, disk::volume& disk,
 // `only_basic`, an entry that holds something else is passed over without a word.
 outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry& entry,
                    bool only_basic) {
-  const std::string name = shown_name(entry.name);
+  // The name without the blanks that pad it to the directory's width.
+  const std::string name = shown_name(entry.name.substr(0, entry.name.find_last_not_of(' ') + 1));
   const char* disk_name = run.options.disk_name->c_str();
   std::optional<disk::basic_program> found;
   std::vector<unsigned char> file;
@@ -99,18 +104,22 @@ outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry
     report(run.err, message::entry_not_basic, disk_name, name.c_str());
     return outcome::rejected;
   }
-  const std::string label =
-      std::string(disk_name) + " " + name.substr(0, name.find_last_not_of(' ') + 1);
+  const std::string label = std::string(disk_name) + " " + name;
   const auto output = run.claim_output(entry_output_name(entry.name), label);
   if (!output) return outcome::rejected;
   outcome refusal = outcome::failed;
   std::optional<destination> to = destination::open(run, *output, refusal);
   if (!to) return refusal;
-  const image_origin origin{.version = run.options.version,
-                            .load_address = run.options.load_address.value_or(found->load_address),
-                            .fallback_version = disk.basic_version()};
+  const image_origin origin{
+      .version = run.options.version,
+      .load_address = run.options.load_address.value_or(found->load_address),
+      .fallback_version = disk.basic_version(),
+      .note = run.options.quiet ? version_note::never : version_note::where_address_leaves_choice,
+      .lf_only = run.options.lf_only};
+  const headed_messages notes(run.err,
+                              format_message(message::about_entry, disk_name, name.c_str()));
   const int result = decode_image(std::span(file).subspan(found->area, found->length), to->stream(),
-                                  run.err, origin);
+                                  notes.stream(), origin);
   const outcome closed = to->close(run, false, result < 0);
   if (closed != outcome::converted) return closed;
   return result < 0 ? outcome::rejected : outcome::converted;
@@ -135,14 +144,16 @@ std::optional<std::vector<unsigned char>> tokenize_to_memory(const run_context& 
                                                              uint16_t load_address) {
   FILE* listing = run.open_input(path);
   if (listing == nullptr) return std::nullopt;
+  const headed_messages notes(run.err, format_message(message::about_input, path.c_str()));
   char* bytes = nullptr;
   std::size_t size = 0;
   FILE* out = open_memstream(&bytes, &size);
   int result = -1;
   if (out != nullptr) {
-    result = run.options.typed
-                 ? type_listing(listing, out, run.err, version, load_address)
-                 : tokenize_text(listing, out, run.err, version, load_address, path.c_str());
+    result =
+        run.options.typed
+            ? type_listing(listing, out, notes.stream(), version, load_address, run.options.quiet)
+            : tokenize_text(listing, out, notes.stream(), version, load_address, path.c_str());
     if (std::fclose(out) != 0) result = -1;
   }
   const bool read_failed = std::ferror(listing) != 0;
@@ -188,7 +199,7 @@ bool read_disk_to_store(const run_context& run, std::optional<disk::disk_store>&
 // address that is not the version's.
 void report_plan(const run_context& run, const std::string& name, const disk::store_plan& plan) {
   const char* disk_name = run.options.disk_name->c_str();
-  if (plan.version_chosen) {
+  if (plan.version_chosen && !run.options.quiet) {
     report(run.err, message::version_chosen,
            version_table[static_cast<std::size_t>(plan.version)].name);
   }

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <string_view>
 
+#include "cli/headed_messages.h"
 #include "cli/output_guard.h"
 #include "disk/container.h"
 #include "image/decoder.h"
@@ -46,7 +47,10 @@ int list_image(const run_context& run, FILE* input, const std::string* input_nam
   bool refused_first_link = false;
   const int result =
       decode_image(input, out, run.err,
-                   {.version = run.options.version, .load_address = run.options.load_address},
+                   {.version = run.options.version,
+                    .load_address = run.options.load_address,
+                    .note = run.options.quiet ? version_note::never : version_note::always,
+                    .lf_only = run.options.lf_only},
                    &refused_first_link);
   if (result >= 0) return result;
   const char* label = input_name != nullptr ? input_name->c_str() : message::standard_input;
@@ -88,13 +92,20 @@ outcome convert_file(const run_context& run, const std::string* input_name, int&
 
   int result = 0;
   const uint16_t load_address = options.load_address.value_or(own_load_address(options.version));
+  // In a folder run, the messages about an input are headed by its name.
+  const headed_messages notes(
+      run.err, run.folder != nullptr ? format_message(message::about_input, label) : std::string());
+  run_context about_input = run;
+  about_input.err = notes.stream();
   if (options.typed) {
     const int version = options.version == no_version ? 0 : options.version;
-    result = type_listing(input, to->stream(), run.err, version, load_address);
+    result =
+        type_listing(input, to->stream(), about_input.err, version, load_address, options.quiet);
   } else if (options.text_mode) {
-    result = tokenize_text(input, to->stream(), run.err, options.version, load_address, label);
+    result =
+        tokenize_text(input, to->stream(), about_input.err, options.version, load_address, label);
   } else {
-    result = list_image(run, input, input_name, to->stream());
+    result = list_image(about_input, input, input_name, to->stream());
   }
   read_failed = std::ferror(input) != 0;
   close_input();
@@ -107,7 +118,7 @@ outcome convert_file(const run_context& run, const std::string* input_name, int&
 }  // namespace
 
 int convert_files(const run_context& run) {
-  if (run.options.typed && run.options.version == no_version) {
+  if (run.options.typed && run.options.version == no_version && !run.options.quiet) {
     report(run.err, message::version_chosen, version_table[0].name);
   } else if (run.options.text_mode && run.options.version == no_version) {
     report(run.err, message::no_version_given);

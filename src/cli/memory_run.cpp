@@ -4,8 +4,10 @@
 #include <span>
 #include <string>
 
+#include "cli/open_words.h"
 #include "cli/output_folder.h"
 #include "cli/output_guard.h"
+#include "disk/container.h"
 #include "image/decoder.h"
 #include "image_bytes.h"
 #include "memory/memory_image.h"
@@ -73,9 +75,11 @@ bool find_program(const run_context& run, std::span<const unsigned char> ram,
 
 int list_memory(const run_context& run) {
   const std::string& name = *run.options.memory_name;
-  const auto file = open_image_file(name);
+  int error = 0;
+  const auto file = open_image(name, disk::most_image_size(), error);
   if (!file) {
-    report(run.err, message::cant_open_input, run.program(), name.c_str());
+    report(run.err, message::cant_open_memory, run.program(), name.c_str(),
+           reason_for(error).c_str());
     return exit_failure;
   }
   memory::memory_image memory;

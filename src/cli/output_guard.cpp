@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+
+#include "cli/open_words.h"
 #include "messages.h"
 
 namespace brenvik {
@@ -36,7 +39,7 @@ std::optional<destination> destination::open(const run_context& run,
     to.replaces_ = exists;
   }
   if (to.stream_ == nullptr) {
-    report(run.err, message::cant_open_output, run.program(), name->c_str());
+    say_cant_open_output(run.err, run.program(), *name, errno);
     return std::nullopt;
   }
   return to;
@@ -73,7 +76,7 @@ outcome destination::close(const run_context& run, bool read_failed, bool reject
       report(run.err, message::output_exists, name);
       return run.folder != nullptr ? outcome::rejected : outcome::failed;
     case output_file::commit_result::failed:
-      report(run.err, message::cant_open_output, run.program(), name);
+      say_cant_open_output(run.err, run.program(), name, errno);
       return outcome::failed;
   }
   return outcome::failed;
