@@ -151,6 +151,15 @@ inline constexpr char image_looks_like_text[] =
     "%s looks like a text listing: to tokenize it, use -t\r\n";
 inline constexpr char image_looks_like_disk[] =
     "%s looks like a disk image: to list its programs, use -disk %s\r\n";
+// Hints after a disk image or memory image is refused: the file, and its name again.
+inline constexpr char disk_looks_like_text[] =
+    "%s looks like a text listing, not a disk image: to tokenize it, leave out -disk: brenvik "
+    "-t %s\r\n";
+inline constexpr char disk_looks_like_image[] =
+    "%s looks like a tokenized program image, not a disk image: to list it, leave out -disk: "
+    "brenvik %s\r\n";
+inline constexpr char memory_looks_like_disk[] =
+    "%s looks like a disk image, not a memory image: to list its programs, use -disk %s\r\n";
 inline constexpr char text_looks_like_image[] =
     "%s looks like a tokenized program image, not a listing: leave out -t to list it\r\n";
 
@@ -182,6 +191,8 @@ inline constexpr char long_bitstream[] =
 // The last argument: what the disk was found to hold (unformatted_disk, no_dos_found, ...).
 inline constexpr char no_directory[] = "\r\n%s: %s is no OS65D, Pico-DOS or HEXDOS disk: %s\r\n";
 inline constexpr char no_such_entry[] = "\r\n%s: No file %s on %s\r\n";
+inline constexpr char did_you_mean[] = "did you mean %s?\r\n";  // names joined by " or "
+inline constexpr char or_between[] = " or ";
 // An entry's problem: the disk, the entry's name, and what is wrong.
 inline constexpr char entry_problem[] = "%s: entry %s: %s\r\n";
 inline constexpr char entry_not_basic[] =

@@ -13,6 +13,7 @@
 #include "cli/memory_run.h"
 #include "cli/open_words.h"
 #include "cli/output_folder.h"
+#include "cli/paths.h"
 #include "cli/run.h"
 #include "messages.h"
 
@@ -45,7 +46,11 @@ bool settle_output(const run_context& run, std::optional<output_folder>& folder)
       report(run.err, message::folder_for_one_document, run.program(), name.c_str());
       return false;
     }
-    if (!exists && mkdir(name.c_str(), 0777) != 0) {
+    // The folder itself is made with its first file, so that a run that writes nothing
+    // leaves none behind; its parent must be there.
+    struct stat parent {};
+    const std::string parent_name = folder_part(name.substr(0, name.find_last_not_of('/') + 1));
+    if (!exists && (stat(parent_name.c_str(), &parent) != 0 || !S_ISDIR(parent.st_mode))) {
       say_cant_open_output(run.err, run.program(), name, errno);
       return false;
     }

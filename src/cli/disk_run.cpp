@@ -8,7 +8,9 @@
 #include "catalogue/catalogue.h"
 #include "cli/directory.h"
 #include "cli/disk_words.h"
+#include "cli/entry_hints.h"
 #include "cli/headed_messages.h"
+#include "cli/input_hints.h"
 #include "cli/open_words.h"
 #include "cli/output_guard.h"
 #include "cli/paths.h"
@@ -47,6 +49,16 @@ std::optional<disk::geometry> identify_disk(const run_context& run, image_bytes&
     default:
       report(run.err, message::not_a_disk, run.program(), name,
              static_cast<unsigned long long>(problem.size));
+      switch (what_it_looks_like(bytes)) {
+        case looks_like::listing:
+          report(run.err, message::disk_looks_like_text, name, name);
+          break;
+        case looks_like::program_image:
+          report(run.err, message::disk_looks_like_image, name, name);
+          break;
+        default:
+          break;
+      }
   }
   return std::nullopt;
 }
@@ -77,10 +89,23 @@ int list_directory(const run_context& run, disk::volume& disk,
   outcome refusal = outcome::failed;
   std::optional<destination> to = destination::open(run, run.options.output_name, refusal);
   if (!to) return exit_failure;
+  // With -lf, the text is made in memory and its line ends cut to LF: names and JSON strings
+  // are escaped, so every CR in it ends a line.
+  char* text = nullptr;
+  std::size_t size = 0;
+  FILE* out = run.options.lf_only ? open_memstream(&text, &size) : to->stream();
+  if (out == nullptr) out = to->stream();
   if (run.options.json) {
-    write_directory_json(to->stream(), disk, entries, *run.options.disk_name, run.options.version);
+    write_directory_json(out, disk, entries, *run.options.disk_name, run.options.version);
   } else {
-    write_directory(to->stream(), disk, entries);
+    write_directory(out, disk, entries);
+  }
+  if (out != to->stream()) {
+    std::fclose(out);
+    for (std::size_t i = 0; i < size; ++i)
+      if (text[i] != '\r' || i + 1 == size || text[i + 1] != '\n')
+        std::fputc(text[i], to->stream());
+    std::free(text);
   }
   return to->close(run, false) == outcome::converted ? exit_success : exit_failure;
 }
@@ -268,6 +293,20 @@ bool write_and_read_back(const run_context& run, const disk::disk_store& store, 
   return true;
 }
 
+// After an entry not found: the entries `input` may have meant, or that it looks like an
+// option given after the first entry.
+void suggest_entries(const run_context& run, const std::vector<disk::entry>& entries,
+                     const std::string& input) {
+  const std::vector<std::string> meant = entries_meant(entries, input);
+  if (!meant.empty()) {
+    std::string names;
+    for (const std::string& name : meant)
+      names += (names.empty() ? "" : message::or_between) + name;
+    report(run.err, message::did_you_mean, names.c_str());
+  }
+  hint_late_option(run.err, input);
+}
+
 }  // namespace
 
 int list_disk(const run_context& run) {
@@ -302,6 +341,7 @@ int list_disk(const run_context& run) {
     const auto entry = disk->find_entry(input);
     if (!entry) {
       report(run.err, message::no_such_entry, run.program(), shown_name(input).c_str(), disk_name);
+      suggest_entries(run, entries, input);
       return exit_failure;
     }
     if (!list(*entry, false)) return exit_failure;

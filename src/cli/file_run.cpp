@@ -39,11 +39,27 @@ std::optional<std::optional<std::string>> output_of(const run_context& run,
                           *input_name);
 }
 
+// The first byte of `input` that is no NUL, CR or LF (a captured listing may begin with
+// those), looked for in its first bytes where the input is a file; else its first byte. The
+// stream is left where it was. EOF when there is none.
+int first_text_byte(FILE* input) {
+  const int first = std::getc(input);
+  if (first == EOF) return EOF;
+  std::ungetc(first, input);
+  struct stat status {};
+  const long at = std::ftell(input);
+  if (fstat(fileno(input), &status) != 0 || !S_ISREG(status.st_mode) || at < 0) return first;
+  unsigned char start[256];
+  const ssize_t count = pread(fileno(input), start, sizeof start, at);
+  for (ssize_t i = 0; i < count; ++i)
+    if (start[i] != 0 && start[i] != '\r' && start[i] != '\n') return start[i];
+  return first;
+}
+
 // Lists the image `input` (`input_name` null: standard input) to `out`. A rejected input
 // that looks like a listing or a disk image gets a hint that says what to do with it.
 int list_image(const run_context& run, FILE* input, const std::string* input_name, FILE* out) {
-  const int first = std::getc(input);
-  if (first != EOF) std::ungetc(first, input);
+  const int first = first_text_byte(input);
   bool refused_first_link = false;
   const int result =
       decode_image(input, out, run.err,

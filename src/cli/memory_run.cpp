@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "cli/input_hints.h"
 #include "cli/open_words.h"
 #include "cli/output_folder.h"
 #include "cli/output_guard.h"
@@ -93,15 +94,23 @@ int list_memory(const run_context& run) {
   }
   const std::span<const unsigned char> ram = memory.ram;
   memory::memory_program program;
-  if (!find_program(run, ram, program)) return exit_failure;
+  if (!find_program(run, ram, program)) {
+    if (what_it_looks_like(*file) == looks_like::disk_image) {
+      report(run.err, message::memory_looks_like_disk, name.c_str(), name.c_str());
+    }
+    return exit_failure;
+  }
 
   // In -o's folder, the listing is named after the memory image.
   outcome refusal = outcome::failed;
   std::optional<destination> to =
       destination::open(run, run.output_path(file_output_name(name, ".bas")), refusal);
   if (!to) return exit_failure;
-  const image_origin origin{
-      .version = run.options.version, .load_address = program.load_address, .fallback_version = 0};
+  const image_origin origin{.version = run.options.version,
+                            .load_address = program.load_address,
+                            .fallback_version = 0,
+                            .note = run.options.quiet ? version_note::never : version_note::always,
+                            .lf_only = run.options.lf_only};
   const int result = decode_image(ram.subspan(program.load_address, program.length), to->stream(),
                                   run.err, origin);
   if (to->close(run, false, result < 0) != outcome::converted) return exit_failure;

@@ -20,6 +20,10 @@ std::optional<destination> destination::open(const run_context& run,
     return to;
   }
   to.name_ = *name;
+  if (run.folder != nullptr && mkdir(run.folder->given().c_str(), 0777) != 0 && errno != EEXIST) {
+    say_cant_open_output(run.err, run.program(), run.folder->given(), errno);
+    return std::nullopt;
+  }
   struct stat status {};
   const bool exists = stat(name->c_str(), &status) == 0;
   if (exists && !run.options.force_overwrite) {
