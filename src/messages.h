@@ -244,6 +244,11 @@ inline constexpr char stored_differently[] =
 inline constexpr char memory_compressed[] =
     "\r\n%s: %s is a compressed UK101 machine image, which brenvik cannot read; a checkpoint "
     "or a plain memory dump can be listed\r\n";
+inline constexpr char memory_stream_damaged[] =
+    "\r\n%s: %s is a compressed UK101 machine image whose stream is damaged or cut short: "
+    "nothing of it can be read\r\n";
+inline constexpr char memory_without_dump[] =
+    "\r\n%s: %s is a compressed UK101 machine image that holds no memory of at most 64 KiB\r\n";
 inline constexpr char memory_without_pointers[] =
     "%s: its %zu bytes of memory end before BASIC's pointers at $0079-$007C\r\n";
 inline constexpr char pointers_lead_nowhere[] =

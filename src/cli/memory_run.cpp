@@ -88,9 +88,18 @@ int list_memory(const run_context& run) {
     report(run.err, message::read_error, run.program(), name.c_str());
     return exit_failure;
   }
-  if (memory.layout == memory::memory_layout::compressed) {
-    report(run.err, message::memory_compressed, run.program(), name.c_str());
-    return exit_failure;
+  switch (memory.unread) {
+    case memory::unread_image::none:
+      break;
+    case memory::unread_image::not_built_in:
+      report(run.err, message::memory_compressed, run.program(), name.c_str());
+      return exit_failure;
+    case memory::unread_image::damaged:
+      report(run.err, message::memory_stream_damaged, run.program(), name.c_str());
+      return exit_failure;
+    case memory::unread_image::no_memory:
+      report(run.err, message::memory_without_dump, run.program(), name.c_str());
+      return exit_failure;
   }
   const std::span<const unsigned char> ram = memory.ram;
   memory::memory_program program;
