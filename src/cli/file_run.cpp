@@ -134,8 +134,8 @@ outcome convert_file(const run_context& run, const std::string* input_name, int&
 }  // namespace
 
 int convert_files(const run_context& run) {
-  if (run.options.typed && run.options.version == no_version && !run.options.quiet) {
-    report(run.err, message::version_chosen, version_table[0].name);
+  if (run.options.typed && run.options.version == no_version) {
+    if (!run.options.quiet) report(run.err, message::version_chosen, version_table[0].name);
   } else if (run.options.text_mode && run.options.version == no_version) {
     report(run.err, message::no_version_given);
   }
