@@ -64,7 +64,7 @@ class owned_bytes final : public image_bytes {
 
 // Reads `descriptor` to its end, or to `most` bytes and one more; false on a read error.
 bool read_stream(int descriptor, std::uint64_t most, std::vector<unsigned char>& bytes) {
-  constexpr std::size_t piece = 64 * 1024;
+  constexpr std::size_t piece = std::size_t{64} * 1024;
   while (bytes.size() <= most) {
     const std::size_t at = bytes.size();
     const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(piece, most + 1 - at));

@@ -44,8 +44,9 @@ inline std::string machine_image(const std::string& ram) {
                        static_cast<char>(n >> 8), static_cast<char>(n)};
   };
   std::string stream("\xAC\xED\x00\x05\x73\x72\x00\x12uk101.machine.Dump", 26);
-  stream += std::string(8, '\x5A') + "\x02" + std::string("\x00\x02", 2) + "L\x00\x04name" +
-            "[\x00\x05store" + std::string("\x78\x70\x74\x00\x04GAME", 9);
+  stream += std::string(8, '\x5A') + "\x02" + std::string("\x00\x02", 2) +
+            std::string("L\x00\x04name", 7) + std::string("[\x00\x05store", 8) +
+            std::string("\x78\x70\x74\x00\x04GAME", 9);
   stream += std::string("\x75\x72\x00\x02\x5B\x42", 6) + std::string(8, '\x33') + "\x02" +
             std::string("\x00\x00\x78\x70", 4) + big_endian(ram.size()) + ram;
   stream += std::string(

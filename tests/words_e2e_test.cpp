@@ -39,7 +39,7 @@ class words_e2e : public ::testing::Test {
 
 TEST_F(words_e2e, refusals_say_what_to_do) {
   std::filesystem::create_directory(dir / "folder");
-  write_file(dir / "captured.txt", std::string("\r\0\0\0\r\n10 PRINT 1\r\n", 19));
+  write_file(dir / "captured.txt", std::string("\r\0\0\0\r\n10 PRINT 1\r\n", 18));
   const std::string hello = read_file(examples / "hello.bas");
   struct row {
     std::vector<std::string> args;

@@ -109,7 +109,8 @@ std::uint64_t most_image_size() {
                                    size.track_size * (static_cast<unsigned>(size.tracks) + 1u) - 1);
   for (const bitstream_type& type : bitstream_types)
     most = std::max<std::uint64_t>(
-        most, 255u * 256u + type.track_size * (static_cast<unsigned>(type.tracks) + 1u) - 1);
+        most,
+        std::uint64_t{255} * 256 + type.track_size * (static_cast<unsigned>(type.tracks) + 1u) - 1);
   return most;
 }
 

@@ -15,7 +15,7 @@ inflated inflate_stream(std::span<const unsigned char> compressed, std::size_t m
   // zlib's interface takes non-const input; it does not write there.
   stream.next_in = const_cast<Bytef*>(compressed.data());
   stream.avail_in = static_cast<uInt>(compressed.size());
-  constexpr std::size_t piece = 64 * 1024;
+  constexpr std::size_t piece = std::size_t{64} * 1024;
   int status = Z_OK;
   while (status == Z_OK) {
     const std::size_t at = into.size();
