@@ -124,6 +124,18 @@ inline constexpr char folder_needs_inputs[] =
 inline constexpr char folder_for_one_document[] =
     "\r\n%s: -o %s is a folder, but -json writes one document: name a file\r\n";
 inline constexpr char output_taken[] = "%s: not converted: %s was written for %s in this run\r\n";
+// What lies at an output's name in -o's folder, or its name's length, refuses that input alone.
+inline constexpr char output_name_too_long[] =
+    "%s: not converted: its file name in %s would be %zu bytes, longer than the %ld a name may "
+    "have there: convert it alone with -o <file>\r\n";
+inline constexpr char output_not_a_file[] =
+    "Output file %s is %s, not a file: move it away or write into another folder\r\n";
+inline constexpr char a_folder[] = "a folder";
+inline constexpr char a_named_pipe[] = "a named pipe";
+inline constexpr char a_device[] = "a device";
+inline constexpr char a_socket[] = "a socket";
+inline constexpr char output_in_folder_is_input[] =
+    "Output file %s is also an input of this run: write into another folder\r\n";
 inline constexpr char files_written[] = "%d file%s written to %s\r\n";
 // The line before the first message about one input or entry of a folder or disk run.
 inline constexpr char about_input[] = "%s:\r\n";

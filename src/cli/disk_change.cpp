@@ -7,14 +7,15 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "cli/destination.h"
 #include "cli/disk_open.h"
 #include "cli/disk_words.h"
 #include "cli/headed_messages.h"
-#include "cli/output_guard.h"
 #include "cli/paths.h"
+#include "disk/blank_disk.h"
 #include "disk/container.h"
-#include "disk/disk_forms.h"
 #include "disk/disk_store.h"
+#include "disk/form_conversion.h"
 #include "messages.h"
 #include "tokenize/tokenizer.h"
 #include "tokenize/typed.h"

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/destination.h"
 #include "cli/directory.h"
 #include "cli/disk_open.h"
 #include "cli/disk_words.h"
-#include "cli/output_guard.h"
 #include "disk/directory_check.h"
 #include "disk/volume.h"
 #include "messages.h"

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "cli/destination.h"
 #include "cli/directory.h"
 #include "cli/disk_open.h"
 #include "cli/disk_words.h"
 #include "cli/entry_hints.h"
 #include "cli/headed_messages.h"
 #include "cli/open_words.h"
-#include "cli/output_guard.h"
 #include "cli/paths.h"
 #include "disk/container.h"
 #include "disk/os65d.h"
@@ -69,10 +69,10 @@ outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry
     return outcome::rejected;
   }
   const std::string label = std::string(disk_name) + " " + name;
-  const auto output = run.claim_output(entry_output_name(entry.name), label);
-  if (!output) return outcome::rejected;
+  const output_claim output = run.claim_output(entry_output_name(entry.name), label);
+  if (output.refused) return outcome::rejected;
   outcome refusal = outcome::failed;
-  std::optional<destination> to = destination::open(run, *output, refusal);
+  std::optional<destination> to = destination::open(run, output.path, refusal);
   if (!to) return refusal;
   const image_origin origin{
       .version = run.options.version,
@@ -100,10 +100,10 @@ outcome write_raw_entry(const run_context& run, disk::volume& disk, const disk::
     return outcome::rejected;
   }
   const std::string label = std::string(disk_name) + " " + name;
-  const auto output = run.claim_output(entry_output_name(entry.name, ".bin"), label);
-  if (!output) return outcome::rejected;
+  const output_claim output = run.claim_output(entry_output_name(entry.name, ".bin"), label);
+  if (output.refused) return outcome::rejected;
   outcome refusal = outcome::failed;
-  std::optional<destination> to = destination::open(run, *output, refusal);
+  std::optional<destination> to = destination::open(run, output.path, refusal);
   if (!to) return refusal;
   std::fwrite(file.data(), 1, file.size(), to->stream());
   return to->close(run, false);

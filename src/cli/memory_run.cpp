@@ -4,10 +4,10 @@
 #include <span>
 #include <string>
 
+#include "cli/destination.h"
 #include "cli/input_hints.h"
 #include "cli/open_words.h"
 #include "cli/output_folder.h"
-#include "cli/output_guard.h"
 #include "disk/container.h"
 #include "image/decoder.h"
 #include "image_bytes.h"
