@@ -35,6 +35,8 @@ inline constexpr char usage_options[] =
     "   -l\t\tSpecify load address for program (in hex, no loading chars!).\r\n"
     "   -o <name>\tSpecify the output file name\r\n"
     "   -f\t\tForce overwrite output file\r\n"
+    "   -q\t\tNo notes (the version chosen, summaries); warnings and errors stay\r\n"
+    "   -lf\t\tListings, directories and JSON end their lines in LF alone\r\n"
     "   -disk <img>\tList the programs of an OS65D, Pico-DOS or HEXDOS disk (-t: store them)\r\n"
     "   -delete <n>..\tWith -disk and -o: delete entries (-rename OLD=NEW, -put NAME=FILE)\r\n"
     "   -raw [<n>..]\tWith -disk: write entries' bytes as the DOS loads them\r\n"
@@ -104,6 +106,14 @@ inline constexpr char memory_with_inputs[] =
 
 // Conversion run; the first argument of most is the program name.
 inline constexpr char cant_open_input[] = "\r\n%s: Can't open file %s\r\n";
+// After a file that cannot be opened: the system's reason (the file's name, then the reason),
+// and for a name that begins with '-', that options end at the first input.
+inline constexpr char why_not_opened[] = "%s: %s\r\n";
+inline constexpr char looks_like_option[] =
+    "%s looks like an option: options come before the first input\r\n";
+inline constexpr char cant_open_disk[] = "\r\n%s: Can't open disk image %s: %s\r\n";
+inline constexpr char cant_open_memory[] = "\r\n%s: Can't open memory image %s: %s\r\n";
+inline constexpr char is_a_folder[] = "it is a folder";
 inline constexpr char output_exists[] = "Output file %s exists! Use -f to force overwrite.\r\n";
 // -o with several inputs, and -o naming a folder: one file per input.
 inline constexpr char one_file_many_inputs[] =
@@ -126,7 +136,10 @@ inline constexpr char a_device[] = "a device";
 inline constexpr char a_socket[] = "a socket";
 inline constexpr char output_in_folder_is_input[] =
     "Output file %s is also an input of this run: write into another folder\r\n";
-inline constexpr char files_written[] = "%d files written to %s\r\n";
+inline constexpr char files_written[] = "%d file%s written to %s\r\n";
+// The line before the first message about one input or entry of a folder or disk run.
+inline constexpr char about_input[] = "%s:\r\n";
+inline constexpr char about_entry[] = "%s: entry %s:\r\n";  // the disk, the entry
 inline constexpr char cant_open_output[] = "\r\n%s: Can't open output file %s\r\n";
 inline constexpr char output_is_input[] = "\r\n%s: Output file %s is also an input\r\n";
 inline constexpr char read_error[] = "\r\n%s: Error reading %s\r\n";
@@ -171,6 +184,15 @@ inline constexpr char image_looks_like_text[] =
     "%s looks like a text listing: to tokenize it, use -t\r\n";
 inline constexpr char image_looks_like_disk[] =
     "%s looks like a disk image: to list its programs, use -disk %s\r\n";
+// Hints after a disk image or memory image is refused: the file, and its name again.
+inline constexpr char disk_looks_like_text[] =
+    "%s looks like a text listing, not a disk image: to tokenize it, leave out -disk: brenvik "
+    "-t %s\r\n";
+inline constexpr char disk_looks_like_image[] =
+    "%s looks like a tokenized program image, not a disk image: to list it, leave out -disk: "
+    "brenvik %s\r\n";
+inline constexpr char memory_looks_like_disk[] =
+    "%s looks like a disk image, not a memory image: to list its programs, use -disk %s\r\n";
 inline constexpr char text_looks_like_image[] =
     "%s looks like a tokenized program image, not a listing: leave out -t to list it\r\n";
 
@@ -202,6 +224,8 @@ inline constexpr char long_bitstream[] =
 // The last argument: what the disk was found to hold (unformatted_disk, no_dos_found, ...).
 inline constexpr char no_directory[] = "\r\n%s: %s is no OS65D, Pico-DOS or HEXDOS disk: %s\r\n";
 inline constexpr char no_such_entry[] = "\r\n%s: No file %s on %s\r\n";
+inline constexpr char did_you_mean[] = "did you mean %s?\r\n";  // names joined by " or "
+inline constexpr char or_between[] = " or ";
 // An entry's problem: the disk, the entry's name, and what is wrong.
 inline constexpr char entry_problem[] = "%s: entry %s: %s\r\n";
 inline constexpr char entry_not_basic[] =
@@ -277,6 +301,11 @@ inline constexpr char stored_differently[] =
 inline constexpr char memory_compressed[] =
     "\r\n%s: %s is a compressed UK101 machine image, which brenvik cannot read; a checkpoint "
     "or a plain memory dump can be listed\r\n";
+inline constexpr char memory_stream_damaged[] =
+    "\r\n%s: %s is a compressed UK101 machine image whose stream is damaged or cut short: "
+    "nothing of it can be read\r\n";
+inline constexpr char memory_without_dump[] =
+    "\r\n%s: %s is a compressed UK101 machine image that holds no memory of at most 64 KiB\r\n";
 inline constexpr char memory_without_pointers[] =
     "%s: its %zu bytes of memory end before BASIC's pointers at $0079-$007C\r\n";
 inline constexpr char pointers_lead_nowhere[] =

@@ -124,7 +124,7 @@ TEST_F(conversion_run_e2e, inputs_that_cannot_be_opened_or_read) {
   std::filesystem::create_directory(dir / "folder");
   const run_result folder = run({"folder"});
   EXPECT_EQ(folder.status, 1);
-  EXPECT_EQ(folder.err, "\r\nbrenvik: Can't open file folder\r\n");
+  EXPECT_EQ(folder.err, "\r\nbrenvik: Can't open file folder\r\nfolder: it is a folder\r\n");
 
   run_setup folder_as_stdin;
   folder_as_stdin.stdin_path = (dir / "folder").string();

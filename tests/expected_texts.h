@@ -23,6 +23,8 @@ inline std::string usage_text(const std::string& program_name) {
          "   -l\t\tSpecify load address for program (in hex, no loading chars!).\r\n"
          "   -o <name>\tSpecify the output file name\r\n"
          "   -f\t\tForce overwrite output file\r\n"
+         "   -q\t\tNo notes (the version chosen, summaries); warnings and errors stay\r\n"
+         "   -lf\t\tListings, directories and JSON end their lines in LF alone\r\n"
          "   -disk <img>\tList the programs of an OS65D, Pico-DOS or HEXDOS disk (-t: store "
          "them)\r\n"
          "   -delete <n>..\tWith -disk and -o: delete entries (-rename OLD=NEW, -put NAME=FILE)\r\n"

@@ -27,13 +27,17 @@ TEST(memory_image, layouts_are_told_by_size) {
     std::string ram;
   };
   const row rows[] = {
-      {testing::checkpoint(0, large), std::nullopt, memory_layout::checkpoint_v0, large},
-      {testing::checkpoint(1, small), std::nullopt, memory_layout::checkpoint_v1, small},
-      {testing::checkpoint(2, large), std::nullopt, memory_layout::checkpoint_v2, large},
-      {whole + "MORE", std::nullopt, memory_layout::plain, whole},  // 64 KiB at most
-      {testing::checkpoint(2, large), 0x80F, memory_layout::plain, large},
-      {small, 0x5000, memory_layout::plain, ""},
-      {"\x78\x9C\x01" + small, std::nullopt, memory_layout::compressed, ""},
+    {testing::checkpoint(0, large), std::nullopt, memory_layout::checkpoint_v0, large},
+    {testing::checkpoint(1, small), std::nullopt, memory_layout::checkpoint_v1, small},
+    {testing::checkpoint(2, large), std::nullopt, memory_layout::checkpoint_v2, large},
+    {whole + "MORE", std::nullopt, memory_layout::plain, whole},  // 64 KiB at most
+    {testing::checkpoint(2, large), 0x80F, memory_layout::plain, large},
+    {small, 0x5000, memory_layout::plain, ""},
+    {"\x78\x9C\x01" + small, std::nullopt, memory_layout::compressed, ""},
+#if BRENVIK_ZLIB
+    {testing::machine_image(small), std::nullopt, memory_layout::machine_image, small},
+    {testing::machine_image(whole + "MORE"), std::nullopt, memory_layout::compressed, ""},
+#endif
   };
   for (std::size_t i = 0; i < std::size(rows); ++i) {
     memory_image memory;

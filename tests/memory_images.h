@@ -4,6 +4,10 @@
 
 #include <string>
 
+#if BRENVIK_ZLIB
+#include <zlib.h>
+#endif
+
 namespace brenvik::testing {
 
 // `size` bytes of RAM, the program area `image` at `load_address`, TXTTAB at its first
@@ -30,5 +34,32 @@ inline std::string checkpoint(int layout, const std::string& ram) {
          : layout == 1 ? cpu + ram + display
                        : cpu + display + ram;
 }
+
+#if BRENVIK_ZLIB
+// A UK101 machine image: a Java serialization stream of a dump object (its name, its RAM as
+// a byte array, its time and version), compressed as a zlib stream.
+inline std::string machine_image(const std::string& ram) {
+  const auto big_endian = [](std::size_t n) {
+    return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16),
+                       static_cast<char>(n >> 8), static_cast<char>(n)};
+  };
+  std::string stream("\xAC\xED\x00\x05\x73\x72\x00\x12uk101.machine.Dump", 26);
+  stream += std::string(8, '\x5A') + "\x02" + std::string("\x00\x02", 2) +
+            std::string("L\x00\x04name", 7) + std::string("[\x00\x05store", 8) +
+            std::string("\x78\x70\x74\x00\x04GAME", 9);
+  stream += std::string("\x75\x72\x00\x02\x5B\x42", 6) + std::string(8, '\x33') + "\x02" +
+            std::string("\x00\x00\x78\x70", 4) + big_endian(ram.size()) + ram;
+  stream += std::string(
+      "\x74\x00\x03"
+      "1.0",
+      6);
+  uLongf size = compressBound(static_cast<uLong>(stream.size()));
+  std::string compressed(size, '\0');
+  compress2(reinterpret_cast<Bytef*>(compressed.data()), &size,
+            reinterpret_cast<const Bytef*>(stream.data()), static_cast<uLong>(stream.size()), 6);
+  compressed.resize(size);
+  return compressed;
+}
+#endif
 
 }  // namespace brenvik::testing

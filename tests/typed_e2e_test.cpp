@@ -70,14 +70,14 @@ TEST(typed_e2e, typed_listings_into_disks_and_folders) {
   const run_result stored =
       run_brenvik(dir, {"-typed", "-w3", "-disk", "disk.65d", "-o", "new.65d", "PROG=session.txt"});
   EXPECT_EQ(stored.status, 0);
-  EXPECT_EQ(stored.err, summary);
+  EXPECT_EQ(stored.err, "session.txt:\r\n" + summary);
   fake_disk expected = disk;
   expected.file(14, basic_file(0x327E, image_of(0x327E, held), 2048));
   EXPECT_EQ(read_file(dir / "new.65d"), expected.flat());
 
   const run_result folder = run_brenvik(dir, {"-typed", "-w0", "-o", "images/", "session.txt"});
   EXPECT_EQ(folder.status, 0);
-  EXPECT_EQ(folder.err, summary + "1 files written to images/\r\n");
+  EXPECT_EQ(folder.err, "session.txt:\r\n" + summary + "1 file written to images/\r\n");
   EXPECT_EQ(read_file(dir / "images/session.tok"), image_of(0x0300, held));
 }
 

@@ -111,6 +111,8 @@ class parser {
       }
     }
     if (option == "-f") return set(options().force_overwrite);
+    if (option == "-q") return set(options().quiet);
+    if (option == "-lf") return set(options().lf_only);
     if (option == "-o") {
       if (value != nullptr) {
         options().output_name = value;

@@ -32,6 +32,8 @@ struct run_options {
   bool text_mode = false;  // -t: tokenize a listing instead of listing an image
   bool typed = false;      // -typed: text mode, as the machine stores typed lines
   bool force_overwrite = false;
+  bool quiet = false;    // -q: no notes (the version chosen, summaries); warnings stay
+  bool lf_only = false;  // -lf: listings, directories and JSON end their lines in LF alone
   std::optional<std::string> output_name;
   std::optional<std::string> disk_name;    // -disk: inputs name its entries (or, with -t, listings)
   bool json = false;                       // -json: the disk's directory as one JSON document

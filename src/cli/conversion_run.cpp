@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 
 #include "cli/disk_change.h"
@@ -12,7 +13,9 @@
 #include "cli/disk_run.h"
 #include "cli/file_run.h"
 #include "cli/memory_run.h"
+#include "cli/open_words.h"
 #include "cli/output_folder.h"
+#include "cli/paths.h"
 #include "cli/run.h"
 #include "messages.h"
 
@@ -44,8 +47,12 @@ bool settle_output(const run_context& run, std::optional<output_folder>& folder)
       report(run.err, message::folder_for_one_document, run.program(), name.c_str());
       return false;
     }
-    if (!exists && mkdir(name.c_str(), 0777) != 0) {
-      report(run.err, message::cant_open_output, run.program(), name.c_str());
+    // The folder itself is made with its first file, so that a run that writes nothing
+    // leaves none behind; its parent must be there.
+    struct stat parent {};
+    const std::string parent_name = folder_part(name.substr(0, name.find_last_not_of('/') + 1));
+    if (!exists && (stat(parent_name.c_str(), &parent) != 0 || !S_ISDIR(parent.st_mode))) {
+      say_cant_open_output(run.err, run.program(), name, errno);
       return false;
     }
     folder.emplace(name);
@@ -79,7 +86,10 @@ int convert_inputs(const run_options& options, FILE* std_in, FILE* std_out, FILE
                      : options.writes_disk() ? change_disk(run)
                      : options.check         ? check_disk(run)
                                              : list_disk(run);
-  if (folder) report(err, message::files_written, folder->written(), folder->given().c_str());
+  if (folder && !options.quiet) {
+    report(err, message::files_written, folder->written(), folder->written() == 1 ? "" : "s",
+           folder->given().c_str());
+  }
   return status;
 }
 

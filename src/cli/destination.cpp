@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+
+#include "cli/open_words.h"
 #include "messages.h"
 
 namespace brenvik {
@@ -32,6 +35,10 @@ std::optional<destination> destination::open(const run_context& run,
   // A name in -o's folder is the run's own choice, so whatever lies there is replaced as a
   // name: a link is never followed, and nothing but a file or a link is opened.
   const bool in_folder = run.folder != nullptr;
+  if (in_folder && mkdir(run.folder->given().c_str(), 0777) != 0 && errno != EEXIST) {
+    say_cant_open_output(run.err, run.program(), run.folder->given(), errno);
+    return std::nullopt;
+  }
   struct stat status {};
   const bool exists =
       (in_folder ? lstat(name->c_str(), &status) : stat(name->c_str(), &status)) == 0;
@@ -64,7 +71,7 @@ std::optional<destination> destination::open(const run_context& run,
     to.replaces_ = exists;
   }
   if (to.stream_ == nullptr) {
-    report(run.err, message::cant_open_output, run.program(), name->c_str());
+    say_cant_open_output(run.err, run.program(), *name, errno);
     return std::nullopt;
   }
   return to;
@@ -101,7 +108,7 @@ outcome destination::close(const run_context& run, bool read_failed, bool reject
       report(run.err, message::output_exists, name);
       return run.folder != nullptr ? outcome::rejected : outcome::failed;
     case output_file::commit_result::failed:
-      report(run.err, message::cant_open_output, run.program(), name);
+      say_cant_open_output(run.err, run.program(), name, errno);
       return outcome::failed;
   }
   return outcome::failed;

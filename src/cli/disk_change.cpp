@@ -10,6 +10,7 @@
 #include "cli/destination.h"
 #include "cli/disk_open.h"
 #include "cli/disk_words.h"
+#include "cli/headed_messages.h"
 #include "cli/paths.h"
 #include "disk/blank_disk.h"
 #include "disk/container.h"
@@ -43,14 +44,18 @@ std::optional<std::vector<unsigned char>> tokenize_to_memory(const run_context& 
   const bool standard_input = path == "-";
   FILE* listing = standard_input ? run.std_in : run.open_input(path);
   if (listing == nullptr) return std::nullopt;
+  const headed_messages notes(
+      run.err, format_message(message::about_input,
+                              standard_input ? message::standard_input : path.c_str()));
   char* bytes = nullptr;
   std::size_t size = 0;
   FILE* out = open_memstream(&bytes, &size);
   int result = -1;
   if (out != nullptr) {
-    result = run.options.typed
-                 ? type_listing(listing, out, run.err, version, load_address)
-                 : tokenize_text(listing, out, run.err, version, load_address, path.c_str());
+    result =
+        run.options.typed
+            ? type_listing(listing, out, notes.stream(), version, load_address, run.options.quiet)
+            : tokenize_text(listing, out, notes.stream(), version, load_address, path.c_str());
     if (std::fclose(out) != 0) result = -1;
   }
   const bool read_failed = std::ferror(listing) != 0;
@@ -188,7 +193,7 @@ bool apply(const run_context& run, disk::disk_store& store, const disk_operation
 // address that is not the version's.
 void report_plan(const run_context& run, const std::string& name, const disk::store_plan& plan) {
   const char* disk_name = run.options.disk_name->c_str();
-  if (plan.version_chosen) {
+  if (plan.version_chosen && !run.options.quiet) {
     report(run.err, message::version_chosen,
            version_table[static_cast<std::size_t>(plan.version)].name);
   }

@@ -1,6 +1,8 @@
 #include "cli/disk_open.h"
 
 #include "cli/disk_words.h"
+#include "cli/input_hints.h"
+#include "cli/open_words.h"
 #include "messages.h"
 
 namespace brenvik {
@@ -26,15 +28,27 @@ std::optional<disk::geometry> identify_disk(const run_context& run, image_bytes&
     default:
       report(run.err, message::not_a_disk, run.program(), name,
              static_cast<unsigned long long>(problem.size));
+      switch (what_it_looks_like(bytes)) {
+        case looks_like::listing:
+          report(run.err, message::disk_looks_like_text, name, name);
+          break;
+        case looks_like::program_image:
+          report(run.err, message::disk_looks_like_image, name, name);
+          break;
+        default:
+          break;
+      }
   }
   return std::nullopt;
 }
 
 std::unique_ptr<image_bytes> open_disk(const run_context& run,
                                        std::optional<disk::geometry>& shape) {
-  auto bytes = open_image_file(*run.options.disk_name);
+  int error = 0;
+  auto bytes = open_image(*run.options.disk_name, disk::most_image_size(), error);
   if (!bytes) {
-    report(run.err, message::cant_open_input, run.program(), run.options.disk_name->c_str());
+    report(run.err, message::cant_open_disk, run.program(), run.options.disk_name->c_str(),
+           reason_for(error).c_str());
     return nullptr;
   }
   shape = identify_disk(run, *bytes);

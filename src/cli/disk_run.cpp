@@ -8,6 +8,9 @@
 #include "cli/directory.h"
 #include "cli/disk_open.h"
 #include "cli/disk_words.h"
+#include "cli/entry_hints.h"
+#include "cli/headed_messages.h"
+#include "cli/open_words.h"
 #include "cli/paths.h"
 #include "disk/container.h"
 #include "disk/os65d.h"
@@ -25,10 +28,23 @@ int list_directory(const run_context& run, disk::volume& disk,
   outcome refusal = outcome::failed;
   std::optional<destination> to = destination::open(run, run.options.output_name, refusal);
   if (!to) return exit_failure;
+  // With -lf, the text is made in memory and its line ends cut to LF: names and JSON strings
+  // are escaped, so every CR in it ends a line.
+  char* text = nullptr;
+  std::size_t size = 0;
+  FILE* out = run.options.lf_only ? open_memstream(&text, &size) : to->stream();
+  if (out == nullptr) out = to->stream();
   if (run.options.json) {
-    write_directory_json(to->stream(), disk, entries, *run.options.disk_name, run.options.version);
+    write_directory_json(out, disk, entries, *run.options.disk_name, run.options.version);
   } else {
-    write_directory(to->stream(), disk, entries);
+    write_directory(out, disk, entries);
+  }
+  if (out != to->stream()) {
+    std::fclose(out);
+    for (std::size_t i = 0; i < size; ++i)
+      if (text[i] != '\r' || i + 1 == size || text[i + 1] != '\n')
+        std::fputc(text[i], to->stream());
+    std::free(text);
   }
   return to->close(run, false) == outcome::converted ? exit_success : exit_failure;
 }
@@ -37,7 +53,8 @@ int list_directory(const run_context& run, disk::volume& disk,
 // `only_basic`, an entry that holds something else is passed over without a word.
 outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry& entry,
                    bool only_basic) {
-  const std::string name = shown_name(entry.name);
+  // The name without the blanks that pad it to the directory's width.
+  const std::string name = shown_name(entry.name.substr(0, entry.name.find_last_not_of(' ') + 1));
   const char* disk_name = run.options.disk_name->c_str();
   std::optional<disk::basic_program> found;
   std::vector<unsigned char> file;
@@ -51,18 +68,22 @@ outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry
     report(run.err, message::entry_not_basic, disk_name, name.c_str());
     return outcome::rejected;
   }
-  const std::string label =
-      std::string(disk_name) + " " + name.substr(0, name.find_last_not_of(' ') + 1);
+  const std::string label = std::string(disk_name) + " " + name;
   const output_claim output = run.claim_output(entry_output_name(entry.name), label);
   if (output.refused) return outcome::rejected;
   outcome refusal = outcome::failed;
   std::optional<destination> to = destination::open(run, output.path, refusal);
   if (!to) return refusal;
-  const image_origin origin{.version = run.options.version,
-                            .load_address = run.options.load_address.value_or(found->load_address),
-                            .fallback_version = disk.basic_version()};
+  const image_origin origin{
+      .version = run.options.version,
+      .load_address = run.options.load_address.value_or(found->load_address),
+      .fallback_version = disk.basic_version(),
+      .note = run.options.quiet ? version_note::never : version_note::where_address_leaves_choice,
+      .lf_only = run.options.lf_only};
+  const headed_messages notes(run.err,
+                              format_message(message::about_entry, disk_name, name.c_str()));
   const int result = decode_image(std::span(file).subspan(found->area, found->length), to->stream(),
-                                  run.err, origin);
+                                  notes.stream(), origin);
   const outcome closed = to->close(run, false, result < 0);
   if (closed != outcome::converted) return closed;
   return result < 0 ? outcome::rejected : outcome::converted;
@@ -71,15 +92,14 @@ outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry
 // Writes an entry's bytes as the DOS loads them (-raw), to -o's file or its own file in -o's
 // folder.
 outcome write_raw_entry(const run_context& run, disk::volume& disk, const disk::entry& entry) {
-  const std::string name = shown_name(entry.name);
+  const std::string name = shown_name(entry.name.substr(0, entry.name.find_last_not_of(' ') + 1));
   const char* disk_name = run.options.disk_name->c_str();
   std::vector<unsigned char> file;
   if (const disk::problem p = disk.entry_file(entry, file); p.kind != disk::problem::none) {
     report(run.err, message::entry_problem, disk_name, name.c_str(), describe(p).c_str());
     return outcome::rejected;
   }
-  const std::string label =
-      std::string(disk_name) + " " + name.substr(0, name.find_last_not_of(' ') + 1);
+  const std::string label = std::string(disk_name) + " " + name;
   const output_claim output = run.claim_output(entry_output_name(entry.name, ".bin"), label);
   if (output.refused) return outcome::rejected;
   outcome refusal = outcome::failed;
@@ -87,6 +107,20 @@ outcome write_raw_entry(const run_context& run, disk::volume& disk, const disk::
   if (!to) return refusal;
   std::fwrite(file.data(), 1, file.size(), to->stream());
   return to->close(run, false);
+}
+
+// After an entry not found: the entries `input` may have meant, or that it looks like an
+// option given after the first entry.
+void suggest_entries(const run_context& run, const std::vector<disk::entry>& entries,
+                     const std::string& input) {
+  const std::vector<std::string> meant = entries_meant(entries, input);
+  if (!meant.empty()) {
+    std::string names;
+    for (const std::string& name : meant)
+      names += (names.empty() ? "" : message::or_between) + name;
+    report(run.err, message::did_you_mean, names.c_str());
+  }
+  hint_late_option(run.err, input);
 }
 
 }  // namespace
@@ -123,6 +157,7 @@ int list_disk(const run_context& run) {
     const std::vector<disk::entry> named = disk->find_entries(input);
     if (named.empty()) {
       report(run.err, message::no_such_entry, run.program(), shown_name(input).c_str(), disk_name);
+      suggest_entries(run, entries, input);
       return exit_failure;
     }
     for (const disk::entry& entry : named)

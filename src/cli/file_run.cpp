@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "cli/destination.h"
+#include "cli/headed_messages.h"
 #include "disk/container.h"
 #include "image/decoder.h"
 #include "messages.h"
@@ -37,15 +38,34 @@ output_claim output_of(const run_context& run, const std::string* input_name) {
                           *input_name);
 }
 
+// The first byte of `input` that is no NUL, CR or LF (a captured listing may begin with
+// those), looked for in its first bytes where the input is a file; else its first byte. The
+// stream is left where it was. EOF when there is none.
+int first_text_byte(FILE* input) {
+  const int first = std::getc(input);
+  if (first == EOF) return EOF;
+  std::ungetc(first, input);
+  struct stat status {};
+  const long at = std::ftell(input);
+  if (fstat(fileno(input), &status) != 0 || !S_ISREG(status.st_mode) || at < 0) return first;
+  unsigned char start[256];
+  const ssize_t count = pread(fileno(input), start, sizeof start, at);
+  for (ssize_t i = 0; i < count; ++i)
+    if (start[i] != 0 && start[i] != '\r' && start[i] != '\n') return start[i];
+  return first;
+}
+
 // Lists the image `input` (`input_name` null: standard input) to `out`. A rejected input
 // that looks like a listing or a disk image gets a hint that says what to do with it.
 int list_image(const run_context& run, FILE* input, const std::string* input_name, FILE* out) {
-  const int first = std::getc(input);
-  if (first != EOF) std::ungetc(first, input);
+  const int first = first_text_byte(input);
   bool refused_first_link = false;
   const int result =
       decode_image(input, out, run.err,
-                   {.version = run.options.version, .load_address = run.options.load_address},
+                   {.version = run.options.version,
+                    .load_address = run.options.load_address,
+                    .note = run.options.quiet ? version_note::never : version_note::always,
+                    .lf_only = run.options.lf_only},
                    &refused_first_link);
   if (result >= 0) return result;
   const char* label = input_name != nullptr ? input_name->c_str() : message::standard_input;
@@ -87,13 +107,20 @@ outcome convert_file(const run_context& run, const std::string* input_name, int&
 
   int result = 0;
   const uint16_t load_address = options.load_address.value_or(own_load_address(options.version));
+  // In a folder run, the messages about an input are headed by its name.
+  const headed_messages notes(
+      run.err, run.folder != nullptr ? format_message(message::about_input, label) : std::string());
+  run_context about_input = run;
+  about_input.err = notes.stream();
   if (options.typed) {
     const int version = options.version == no_version ? 0 : options.version;
-    result = type_listing(input, to->stream(), run.err, version, load_address);
+    result =
+        type_listing(input, to->stream(), about_input.err, version, load_address, options.quiet);
   } else if (options.text_mode) {
-    result = tokenize_text(input, to->stream(), run.err, options.version, load_address, label);
+    result =
+        tokenize_text(input, to->stream(), about_input.err, options.version, load_address, label);
   } else {
-    result = list_image(run, input, input_name, to->stream());
+    result = list_image(about_input, input, input_name, to->stream());
   }
   read_failed = std::ferror(input) != 0;
   close_input();
@@ -107,7 +134,7 @@ outcome convert_file(const run_context& run, const std::string* input_name, int&
 
 int convert_files(const run_context& run) {
   if (run.options.typed && run.options.version == no_version) {
-    report(run.err, message::version_chosen, version_table[0].name);
+    if (!run.options.quiet) report(run.err, message::version_chosen, version_table[0].name);
   } else if (run.options.text_mode && run.options.version == no_version) {
     report(run.err, message::no_version_given);
   }

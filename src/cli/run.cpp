@@ -1,5 +1,8 @@
 #include "cli/run.h"
 
+#include <cerrno>
+
+#include "cli/open_words.h"
 #include "messages.h"
 
 namespace brenvik {
@@ -53,12 +56,14 @@ files_read identify_files_read(const run_options& options, FILE* std_in) {
 
 FILE* run_context::open_input(const std::string& name) const {
   FILE* input = std::fopen(name.c_str(), "rb");
+  int error = input == nullptr ? errno : 0;
   struct stat status {};
   if (input != nullptr && fstat(fileno(input), &status) == 0 && S_ISDIR(status.st_mode)) {
     std::fclose(input);
     input = nullptr;
+    error = EISDIR;
   }
-  if (input == nullptr) report(err, message::cant_open_input, program(), name.c_str());
+  if (input == nullptr) say_cant_open_input(err, program(), name, error);
   return input;
 }
 

@@ -128,6 +128,18 @@ int track::errors_between(std::size_t from, std::size_t to) const {
   return static_cast<int>(std::lower_bound(first, frame_errors.end(), to) - first);
 }
 
+std::uint64_t most_image_size() {
+  std::uint64_t most = 0;
+  for (const flat_size& size : flat_sizes)
+    most = std::max<std::uint64_t>(most,
+                                   size.track_size * (static_cast<unsigned>(size.tracks) + 1u) - 1);
+  for (const bitstream_type& type : bitstream_types)
+    most = std::max<std::uint64_t>(
+        most,
+        std::uint64_t{255} * 256 + type.track_size * (static_cast<unsigned>(type.tracks) + 1u) - 1);
+  return most;
+}
+
 bool identify(image_bytes& image, geometry& found, container_problem& problem) {
   problem = {.kind = container_problem::wrong_size, .size = image.size()};
   std::array<unsigned char, bitstream_header> header{};

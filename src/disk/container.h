@@ -40,6 +40,10 @@ struct container_problem {
   std::uint64_t most = 0;          // long_bitstream: the most bytes a disk of its type takes
 };
 
+// The most bytes an image this reader knows can have: the largest disk, plus less than a
+// track, behind the largest bitstream header. A pipe is read no further than that.
+std::uint64_t most_image_size();
+
 // Tells the form from the content (a bitstream's header) and the size, never the name.
 // A flat image holds 40 tracks of 2304 bytes (5.25") or 77 of 3840 (8"); a bitstream image
 // its header's tracks from its first track's offset on. Either may have fewer than a track's

@@ -185,8 +185,15 @@ class reading {
   enum class state : uint8_t { live, complete, rejected, truncated };
 
   // `first` is the index in the input of the first byte this reading takes as a record's.
-  reading(int version, uint16_t position, std::optional<uint16_t> detect_at, std::size_t first)
-      : version_(version), detect_at_(detect_at), position_(position), end_(first) {
+  // `say_detected`: whether a version detected from the first link is said.
+  reading(int version, uint16_t position, std::optional<uint16_t> detect_at, std::size_t first,
+          bool say_detected, bool lf_only)
+      : version_(version),
+        say_detected_(say_detected),
+        lf_only_(lf_only),
+        detect_at_(detect_at),
+        position_(position),
+        end_(first) {
     if (is_version(version)) keywords_ = &padded_keywords[static_cast<std::size_t>(version)];
   }
 
@@ -285,7 +292,7 @@ class reading {
       c.line = image::word_at(c.next + 2);
       c.out = start_line(c.out, c.line);
       c.out = copy_text(c.next, after, record, c);
-      *c.out++ = '\r';
+      if (!lf_only_) *c.out++ = '\r';
       *c.out++ = '\n';
       c.next = after;
       c.link = link;
@@ -381,7 +388,7 @@ class reading {
                                           static_cast<int>(zero_position)));
         *out++ = ' ';
       } else {
-        *out++ = '\r';
+        if (!lf_only_) *out++ = '\r';
         *out++ = '\n';
         c.current = phase::link_low;
       }
@@ -443,7 +450,7 @@ class reading {
     if (verdict.version != version_) {
       version_ = verdict.version;
       keywords_ = &padded_keywords[static_cast<std::size_t>(version_)];
-      listing_.note(out, format_message(message::version_chosen, name()));
+      if (say_detected_) listing_.note(out, format_message(message::version_chosen, name()));
     }
     switch (verdict.kind) {
       case link_verdict::next_record:
@@ -477,6 +484,8 @@ class reading {
   }
 
   int version_;
+  bool say_detected_;
+  bool lf_only_;
   std::optional<uint16_t> detect_at_;
   const padded_list* keywords_ = nullptr;
   uint16_t position_;
@@ -578,8 +587,8 @@ class image_decoder {
   void begin_readings() {
     const auto start_at = [&](std::size_t lead_bytes) {
       reading r(version_, static_cast<uint16_t>(base_ + lead_bytes - 1), origin_.load_address,
-                lead_bytes);
-      if (version_ != origin_.version) r.say_chosen();
+                lead_bytes, say_detected(), origin_.lf_only);
+      if (version_ != origin_.version && origin_.note != version_note::never) r.say_chosen();
       return r;
     };
     first_.emplace(start_at(lead_bytes_));
@@ -590,6 +599,24 @@ class image_decoder {
     } else {
       chosen_ = &*first_;
     }
+  }
+
+  // Whether a version detected from the first link is said: always, unless told otherwise,
+  // or only where more than one row lies at the load address.
+  bool say_detected() const {
+    switch (origin_.note) {
+      case version_note::always:
+        return true;
+      case version_note::never:
+        return false;
+      case version_note::where_address_leaves_choice:
+        break;
+    }
+    if (!origin_.load_address) return true;
+    return std::count_if(std::begin(version_table), std::end(version_table),
+                         [&](const version_entry& row) {
+                           return row.load_address == *origin_.load_address;
+                         }) > 1;
   }
 
   bool finished() const { return chosen_ != nullptr && chosen_->status() != reading::state::live; }

@@ -10,11 +10,17 @@
 
 namespace brenvik {
 
+// When the version taken without -w is said: always; only where the load address is that of
+// more than one row (or none), so that the address alone did not decide; or never (-q).
+enum class version_note { always, where_address_leaves_choice, never };
+
 // Where an image's program area lies in memory, and whose keywords it uses.
 struct image_origin {
   int version = no_version;              // row of version_table, or -1 to detect it
   std::optional<uint16_t> load_address;  // address of the lead byte; none: the version's own
   int fallback_version = no_version;     // row taken when the address is no row's (disks)
+  version_note note = version_note::always;
+  bool lf_only = false;  // lines end in LF alone instead of CR LF
 };
 
 // Reads a tokenized program image and writes its listing to `out`: per line record the line

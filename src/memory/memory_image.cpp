@@ -4,6 +4,7 @@
 #include <array>
 
 #include "image/image_format.h"
+#include "memory/inflate.h"
 
 namespace brenvik::memory {
 
@@ -23,6 +24,54 @@ constexpr checkpoint checkpoints[] = {
 
 constexpr std::size_t most_memory = 0x10000;
 
+// A machine image's RAM is a byte array of the serialization stream: the array's class
+// ("[B"), its serial number, flags and no fields, the end of its description and no super
+// class, then the length (big-endian) and the bytes.
+constexpr unsigned char byte_array_class[] = {0x75, 0x72, 0x00, 0x02, 0x5B, 0x42};
+constexpr std::size_t class_end_at = sizeof byte_array_class + 8 + 1 + 2;  // 78 70 here
+constexpr std::size_t array_at = class_end_at + 2 + 4;
+// The name, time and version strings besides the RAM take little room.
+constexpr std::size_t most_inflated = most_memory + 0x10000;
+
+// Reads the compressed machine image `file` into `into`.
+bool read_machine_image(image_bytes& file, memory_image& into) {
+  into.layout = memory_layout::compressed;
+  std::vector<unsigned char> compressed(static_cast<std::size_t>(file.size()));
+  if (!file.read(0, compressed)) return false;
+  std::vector<unsigned char> stream;
+  switch (inflate_stream(compressed, most_inflated, stream)) {
+    case inflated::done:
+      break;
+    case inflated::not_built_in:
+      into.unread = unread_image::not_built_in;
+      return true;
+    case inflated::too_long:
+      into.unread = unread_image::no_memory;
+      return true;
+    case inflated::damaged:
+      into.unread = unread_image::damaged;
+      return true;
+  }
+  into.unread = unread_image::no_memory;
+  const auto found = std::search(stream.begin(), stream.end(), std::begin(byte_array_class),
+                                 std::end(byte_array_class));
+  const auto at = static_cast<std::size_t>(found - stream.begin());
+  if (found == stream.end() || stream.size() - at < array_at || stream[at + class_end_at] != 0x78 ||
+      stream[at + class_end_at + 1] != 0x70) {
+    return true;
+  }
+  const unsigned char* length_bytes = &stream[at + array_at - 4];
+  const std::size_t length = std::size_t{length_bytes[0]} << 24 |
+                             std::size_t{length_bytes[1]} << 16 |
+                             std::size_t{length_bytes[2]} << 8 | length_bytes[3];
+  if (length > most_memory || stream.size() - at - array_at < length) return true;
+  into.layout = memory_layout::machine_image;
+  into.unread = unread_image::none;
+  const auto ram = stream.begin() + static_cast<std::ptrdiff_t>(at + array_at);
+  into.ram.assign(ram, ram + static_cast<std::ptrdiff_t>(length));
+  return true;
+}
+
 }  // namespace
 
 bool read_memory(image_bytes& file, std::optional<std::uint64_t> plain_offset, memory_image& into) {
@@ -39,9 +88,9 @@ bool read_memory(image_bytes& file, std::optional<std::uint64_t> plain_offset, m
       into.layout = known->layout;
       at = known->ram_at;
       size = known->ram_size;
-    } else if (file.size() >= start.size() && start[0] == 0x78 && start[1] == 0x9C) {
-      into.layout = memory_layout::compressed;
-      return true;
+    } else if (file.size() >= start.size() && start[0] == 0x78 && (0x7800u + start[1]) % 31 == 0 &&
+               file.size() <= most_inflated) {
+      return read_machine_image(file, into);
     }
   }
   into.ram.resize(static_cast<std::size_t>(size));

@@ -4,8 +4,9 @@
 // Three checkpoint layouts are known, told apart by their size: 34,832 bytes (32 KiB of RAM
 // at offset 0, then the display mode, video RAM and CPU state), 14,351 bytes (14 bytes of
 // CPU state, then 12 KiB of RAM) and 34,831 bytes (CPU state, display mode and 2 KiB of
-// video RAM, then 32 KiB of RAM at offset $080F). A compressed machine image (a zlib stream,
-// 78 9C) is known but not read. Anything else is a plain dump whose first byte is $0000.
+// video RAM, then 32 KiB of RAM at offset $080F). A machine image (a zlib stream, 78 9C) holds
+// a Java serialization stream whose one byte array is the RAM from $0000 on. Anything else is
+// a plain dump whose first byte is $0000.
 //
 // ROM BASIC keeps the address of a program's first line record at $79/$7A (TXTTAB) and the
 // end of the program at $7B/$7C (VARTAB: the address after the end marker, or one more).
@@ -20,10 +21,26 @@
 
 namespace brenvik::memory {
 
-enum class memory_layout { plain, checkpoint_v0, checkpoint_v1, checkpoint_v2, compressed };
+enum class memory_layout {
+  plain,
+  checkpoint_v0,
+  checkpoint_v1,
+  checkpoint_v2,
+  machine_image,  // inflated, its RAM found
+  compressed      // a machine image that could not be read: see `unread`
+};
+
+// Why a machine image could not be read.
+enum class unread_image {
+  none,
+  not_built_in,  // this build reads no zlib stream
+  damaged,       // the zlib stream is corrupt or cut short
+  no_memory      // the stream holds no byte array of at most 64 KiB
+};
 
 struct memory_image {
   memory_layout layout = memory_layout::plain;
+  unread_image unread = unread_image::none;
   std::vector<unsigned char> ram;  // from $0000 on, at most 64 KiB; empty when compressed
 };
 

@@ -288,7 +288,7 @@ void summarize(const not_stored& counts, FILE* err) {
 
 }  // namespace
 
-int type_listing(FILE* in, FILE* out, FILE* err, int version, uint16_t load_address) {
+int type_listing(FILE* in, FILE* out, FILE* err, int version, uint16_t load_address, bool quiet) {
   if (version < first_typed_version || version > last_typed_version) {
     report(err, message::typed_version_unknown, version);
     return -1;
@@ -331,7 +331,7 @@ int type_listing(FILE* in, FILE* out, FILE* err, int version, uint16_t load_addr
   output.put(image::low_byte(image::end_link));
   output.put(image::high_byte(image::end_link));
   output.flush();
-  summarize(typed.counts(), err);
+  if (!quiet) summarize(typed.counts(), err);
   return result;
 }
 

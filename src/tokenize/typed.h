@@ -48,14 +48,15 @@ inline constexpr int last_typed_version = 4;
 //
 // Messages on `err`. When something was not stored as it was written (direct lines, numbers
 // above 63999, lines deleted, lines typed again, lines cut at 71 characters), one summary
-// (message::typed_summary) is the last message. The machine's memory size is not modelled:
-// there is no "out of memory".
+// (message::typed_summary) is the last message, unless `quiet`. The machine's memory size is not
+// modelled: there is no "out of memory".
 //
 // Returns 0, or -1 when the program held cannot be written: a record would run past address
 // $FFFF. That line is reported (message::line_past_top), and the image is ended after the
 // records before it. Memory is bounded by the program held (at most 64000 lines of at most
 // 71 bytes), never by the input: a line of any length is cut at 71 characters as it is read.
 // Read errors end the input and are left on the stream's error flag.
-int type_listing(FILE* in, FILE* out, FILE* err, int version, uint16_t load_address);
+int type_listing(FILE* in, FILE* out, FILE* err, int version, uint16_t load_address,
+                 bool quiet = false);
 
 }  // namespace brenvik
