@@ -40,17 +40,16 @@ report_line describe_track(const disk::finding& f) {
               format_message(message::track_without_header, f.track)};
     case finding::wrong_track_number:
       return {"wrong_track_number", f.track, "",
-              format_message(message::check_wrong_number, f.track,
-                             static_cast<unsigned>(f.count))};
+              format_message(message::check_wrong_number, f.track, static_cast<unsigned>(f.count))};
     case finding::no_end_mark:
       return {"no_end_mark", f.track, "",
               format_message(message::check_no_end_mark, f.track, f.sector)};
     case finding::frame_errors:
       return {"frame_errors", f.track, "",
-              f.sector < 0    ? format_message(message::check_frames_elsewhere, f.track, f.count)
-              : f.sector == 0 ? format_message(message::check_frames_header, f.track, f.count)
-                              : format_message(message::check_frames_sector, f.track, f.count,
-                                               f.sector)};
+              f.sector < 0 ? format_message(message::check_frames_elsewhere, f.track, f.count)
+              : f.sector == 0
+                  ? format_message(message::check_frames_header, f.track, f.count)
+                  : format_message(message::check_frames_sector, f.track, f.count, f.sector)};
   }
   return {"", -1, "", ""};
 }
@@ -86,20 +85,21 @@ report_line describe_finding(const disk::directory_finding& f) {
   return {"", -1, "", ""};
 }
 
-void write_text(FILE* out, const char* disk_name, const std::vector<report_line>& lines, int tracks,
-                std::size_t entries) {
+std::string text_report(const char* disk_name, const std::vector<report_line>& lines, int tracks,
+                        std::size_t entries) {
+  std::string text;
   for (const report_line& line : lines)
-    report(out, "%s: %s\r\n", disk_name, line.text.c_str());
+    text += std::string(disk_name) + ": " + line.text + "\r\n";
+  const char* plural = entries == 1 ? "y" : "ies";
   if (lines.empty()) {
-    report(out, message::check_clean, disk_name, tracks, entries, entries == 1 ? "y" : "ies");
-  } else {
-    report(out, message::check_summary, disk_name, lines.size(), lines.size() == 1 ? "" : "s",
-           tracks, entries, entries == 1 ? "y" : "ies");
+    return text + format_message(message::check_clean, disk_name, tracks, entries, plural);
   }
+  return text + format_message(message::check_summary, disk_name, lines.size(),
+                               lines.size() == 1 ? "" : "s", tracks, entries, plural);
 }
 
-void write_json(FILE* out, const char* disk_name, const char* dos,
-                const std::vector<report_line>& lines, int tracks, std::size_t entries) {
+std::string json_report(const char* disk_name, const char* dos,
+                        const std::vector<report_line>& lines, int tracks, std::size_t entries) {
   std::string json = "{\"disk\": " + json_string(disk_name) +
                      ", \"dos\": " + (dos != nullptr ? json_string(dos) : std::string("null")) +
                      ", \"tracks\": " + std::to_string(tracks) +
@@ -112,8 +112,7 @@ void write_json(FILE* out, const char* disk_name, const char* dos,
             (line.entry.empty() ? std::string("null") : json_string(trimmed(line.entry))) +
             ", \"text\": " + json_string(line.text) + "}";
   }
-  json += lines.empty() ? "]}\r\n" : "\r\n]}\r\n";
-  std::fwrite(json.data(), 1, json.size(), out);
+  return json + (lines.empty() ? "]}\r\n" : "\r\n]}\r\n");
 }
 
 }  // namespace
@@ -147,12 +146,12 @@ int check_disk(const run_context& run) {
   outcome refusal = outcome::failed;
   std::optional<destination> to = destination::open(run, run.options.output_name, refusal);
   if (!to) return exit_failure;
-  if (run.options.json) {
-    write_json(to->stream(), disk_name, disk ? disk->dos() : nullptr, lines, shape->tracks,
-               entries);
-  } else {
-    write_text(to->stream(), disk_name, lines, shape->tracks, entries);
-  }
+  std::string text = run.options.json ? json_report(disk_name, disk ? disk->dos() : nullptr, lines,
+                                                    shape->tracks, entries)
+                                      : text_report(disk_name, lines, shape->tracks, entries);
+  // With -lf, lines end in LF alone; the report's own texts hold no other CR.
+  if (run.options.lf_only) std::erase(text, '\r');
+  std::fwrite(text.data(), 1, text.size(), to->stream());
   if (to->close(run, false) != outcome::converted) return exit_failure;
   return lines.empty() ? exit_success : exit_failure;
 }
