@@ -25,27 +25,10 @@ namespace {
 
 // Identifies the disk image `bytes` of the run; its geometry, or nothing after a message.
 std::optional<disk::geometry> identify_disk(const run_context& run, image_bytes& bytes) {
-  const char* name = run.options.disk_name->c_str();
   disk::geometry shape;
   disk::container_problem problem;
   if (disk::identify(bytes, shape, problem)) return shape;
-  switch (problem.kind) {
-    case disk::container_problem::unknown_bitstream:
-      report(run.err, message::unknown_bitstream, run.program(), name, problem.version,
-             problem.type);
-      break;
-    case disk::container_problem::short_bitstream:
-      report(run.err, message::short_bitstream, run.program(), name);
-      break;
-    case disk::container_problem::long_bitstream:
-      report(run.err, message::long_bitstream, run.program(), name,
-             static_cast<unsigned long long>(problem.size),
-             static_cast<unsigned long long>(problem.most));
-      break;
-    default:
-      report(run.err, message::not_a_disk, run.program(), name,
-             static_cast<unsigned long long>(problem.size));
-  }
+  report_container_problem(run.err, run.program(), run.options.disk_name->c_str(), problem);
   return std::nullopt;
 }
 
@@ -184,28 +167,6 @@ bool read_disk_to_store(const run_context& run, std::optional<disk::disk_store>&
   return true;
 }
 
-// Says what the plan for a program decided where the user did not: the version, and an
-// address that is not the version's.
-void report_plan(const run_context& run, const std::string& name, const disk::store_plan& plan) {
-  const char* disk_name = run.options.disk_name->c_str();
-  if (plan.version_chosen) {
-    report(run.err, message::version_chosen,
-           version_table[static_cast<std::size_t>(plan.version)].name);
-  }
-  switch (plan.note) {
-    case disk::store_plan::where_programs_lie:
-      report(run.err, message::stored_where_programs_lie, disk_name, shown_name(name).c_str(),
-             plan.load_address);
-      break;
-    case disk::store_plan::above_version_address:
-      report(run.err, message::stored_above_version_address, disk_name, shown_name(name).c_str(),
-             plan.load_address, plan.version, own_load_address(plan.version));
-      break;
-    case disk::store_plan::as_given:
-      break;
-  }
-}
-
 // Tokenizes the listing of `input` as `plan` says and stores it under `name`; false after a
 // message when it cannot be made or stored.
 bool store_listing(const run_context& run, disk::disk_store& store, const std::string& name,
@@ -217,7 +178,7 @@ bool store_listing(const run_context& run, disk::disk_store& store, const std::s
                          run.options.load_address.value_or(plan.load_address), plan.problem);
     return false;
   }
-  report_plan(run, name, plan);
+  report_plan(run.err, disk_name, name, plan);
   const std::optional<std::vector<unsigned char>> program =
       tokenize_to_memory(run, listing_path(input), plan.version, plan.load_address);
   if (!program) return false;
