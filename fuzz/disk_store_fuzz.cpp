@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   disk::problem why;
   const auto disk = disk::open_volume(*written, shape, why);
   if (!disk) __builtin_trap();
-  if (store.misread(*written)) __builtin_trap();
+  if (store.misread(*written, shape)) __builtin_trap();
   const auto [first, last] = tracks_of(*disk, name);
   if (first < 0) __builtin_trap();
   for (int track = 0; track < shape.tracks; ++track) {

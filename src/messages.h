@@ -36,6 +36,11 @@ inline constexpr char usage_options[] =
     "   -o <name>\tSpecify the output file name\r\n"
     "   -f\t\tForce overwrite output file\r\n"
     "   -disk <img>\tList the programs of an OS65D, Pico-DOS or HEXDOS disk (-t: store them)\r\n"
+    "   -delete <n>..\tWith -disk and -o: delete entries (-rename OLD=NEW, -put NAME=FILE)\r\n"
+    "   -raw [<n>..]\tWith -disk: write entries' bytes as the DOS loads them\r\n"
+    "   -check\tWith -disk: read the whole disk and report what is wrong\r\n"
+    "   -form <f>\tWrite the disk flat (.65D) or as a bitstream (.os5/.os8)\r\n"
+    "   -blank <img>\tMake a blank OS65D data disk (-size 8 for 8 inch)\r\n"
     "   -json\t\tWith -disk: the directory as one JSON document\r\n"
     "   -memory <f>\tList the BASIC program in a memory image or emulator snapshot\r\n";
 inline constexpr char usage_versions[] =
@@ -73,6 +78,22 @@ inline constexpr char json_needs_disk[] =
     "-json writes the directory of a disk: give -disk <image> and no entries, without -t\r\n";
 inline constexpr char disk_output_missing[] =
     "-t -disk needs -o <new image>: the disk image read is never changed\r\n";
+inline constexpr char blank_name_missing[] = "New disk image name missing after -blank\r\n";
+inline constexpr char bad_size[] = "-size takes 8 (8\" disks) or 5.25 (5.25\" disks)\r\n";
+inline constexpr char bad_form[] = "-form takes flat (.65D) or bitstream (.os5, .os8)\r\n";
+inline constexpr char blank_alone[] =
+    "-blank makes a new disk: it goes with -size, -form and -f alone\r\n";
+inline constexpr char size_with_blank[] = "-size goes with -blank: a disk read keeps its size\r\n";
+inline constexpr char workshop_needs_disk[] =
+    "-delete, -rename, -put, -raw, -check and -form work on a disk: give -disk <image>\r\n";
+inline constexpr char raw_alone[] =
+    "-raw writes entries' bytes: it does not go with -t, -json, -check or changes to the "
+    "disk\r\n";
+inline constexpr char check_alone[] =
+    "-check reads the whole disk and reports: it goes with -json alone\r\n";
+inline constexpr char operation_needs_names[] =
+    "-delete, -rename and -put need at least one entry after them\r\n";
+inline constexpr char operation_needs_pair[] = "%s takes %s, not %s\r\n";
 inline constexpr char memory_name_missing[] = "Memory image name missing after -memory\r\n";
 inline constexpr char memory_with_disk[] =
     "-memory does not go with -disk: give one or the other\r\n";
@@ -180,6 +201,9 @@ inline constexpr char bad_entry_name[] =
     "give one with NAME=%s\r\n";
 inline constexpr char program_too_big[] =
     "%s: entry %s: the program needs %zu bytes, its tracks hold %zu\r\n";
+inline constexpr char file_too_big[] =
+    "%s: entry %s: the file is %zu bytes, its tracks hold %zu; delete the entry first to put it "
+    "on free tracks\r\n";
 inline constexpr char program_below_file[] =
     "%s: entry %s: a program at $%04X would lie below the file's memory ($327E on); give a "
     "higher -l\r\n";
@@ -211,6 +235,22 @@ inline constexpr char no_empty_slot[] = "%s: no empty slot with formatted tracks
 inline constexpr char hexdos_not_written[] =
     "\r\n%s: %s is a HEXDOS disk, which brenvik does not write: its DOS keeps no file length, "
     "and how it loads a file is not yet checked\r\n";
+inline constexpr char nothing_to_store[] =
+    "\r\n%s: nothing to store into %s: name the listings, NAME=listing (NAME=- reads standard "
+    "input)\r\n";
+inline constexpr char standard_input_once[] =
+    "\r\n%s: standard input is read once: give NAME=- for one listing only\r\n";
+inline constexpr char file_larger_than_disk[] =
+    "\r\n%s: %s is larger than the whole disk (%zu bytes): nothing is put\r\n";
+inline constexpr char dos_entry_by_name[] =
+    "%s: entry %s holds the DOS itself: it is deleted only when named exactly, not by %s\r\n";
+inline constexpr char bad_new_name[] =
+    "%s: %s cannot be a file name on this disk: 1 to 6 capitals, digits or signs such as * / "
+    "-\r\n";
+inline constexpr char blank_misread[] =
+    "\r\n%s: %s does not read back as a blank OS65D disk; not written\r\n";
+inline constexpr char changes_not_made[] =
+    "\r\n%s: %s not written: %d change%s could not be made\r\n";
 inline constexpr char image_not_written[] =
     "\r\n%s: %s not written: %d input%s could not be stored\r\n";
 inline constexpr char stored_differently[] =
@@ -254,6 +294,20 @@ inline constexpr char unformatted_disk[] =
     "no track has a track header (a blank or unformatted disk?)";
 inline constexpr char no_dos_found[] = "no OS65D directory (%s) and no program in a Pico-DOS slot";
 inline constexpr char broken_hexdos[] = "HEXDOS track marks, but %s";
+inline constexpr char not_read_raw[] = "brenvik does not read HEXDOS files as raw bytes";
+
+// -check: one line for each thing wrong, after the disk's name, then a summary.
+inline constexpr char check_directory[] = "the directory cannot be read: %s";
+inline constexpr char check_no_dos[] = "no OS65D, Pico-DOS or HEXDOS directory: %s";
+inline constexpr char check_entry[] = "entry %s: %s";
+inline constexpr char check_system_track[] = "entry %s covers track %d, which holds %s";
+inline constexpr char check_overlap[] = "entries %s and %s both claim tracks %d-%d";
+inline constexpr char check_chain_broken[] =
+    "entry %s: its BASIC program's chain of line links breaks: the line at $%04X links to $%04X";
+inline constexpr char check_chain_cut[] =
+    "entry %s: its BASIC program's chain of line links runs past the end of its file";
+inline constexpr char check_clean[] = "%s: nothing wrong: %d tracks, %zu entries\r\n";
+inline constexpr char check_summary[] = "%s: %zu problem%s on %d tracks, %zu entries\r\n";
 
 // The directory: name, tracks, contents.
 inline constexpr char directory_line[] = "%s  %-5s  %s\r\n";
@@ -262,6 +316,7 @@ inline constexpr char longest_free_run[] = ", longest run %d from track %d";
 inline constexpr char holds_basic[] = "BASIC $%04X %zu bytes";
 inline constexpr char holds_other[] = "other";
 inline constexpr char unreadable_entry[] = "unreadable: %s";
+inline constexpr char overlaps_with[] = "; shares tracks with ";
 
 }  // namespace message
 

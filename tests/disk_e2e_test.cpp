@@ -332,8 +332,8 @@ TEST_F(disk_e2e, inputs_that_cannot_be_stored_leave_no_image) {
        "\r\nbrenvik: new.65d not written: 1 input could not be stored\r\n"},
       {{"-w3", "-o", "old.65d", "hello.bas"},
        "Output file old.65d exists! Use -f to force overwrite.\r\n"},
-      {{"-w3", "-f", "-o", "sample.65d", "hello.bas"},
-       "\r\nbrenvik: Output file sample.65d is also an input\r\n"},
+      {{"-w3", "-f", "-o", "hello.bas", "hello.bas"},
+       "\r\nbrenvik: Output file hello.bas is also an input\r\n"},
   };
   for (const row& r : rows) {
     std::vector<std::string> args{"-t", "-disk", "sample.65d"};

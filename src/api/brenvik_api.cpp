@@ -371,8 +371,8 @@ brenvik_result* brenvik_store(const unsigned char* disk, size_t size, const char
     return c.finish(exit_failure);
   }
   const auto written = image_in_memory(store.file());
-  if (const std::optional<std::string> misread = store.misread(*written)) {
-    report(err, message::stored_differently, program, misread->c_str(), output_name);
+  if (const std::optional<std::string> misread = store.misread(*written, *shape)) {
+    report(err, message::stored_differently, program, shown_name(*misread).c_str(), output_name);
     return c.finish(exit_failure);
   }
   std::fwrite(store.file().data(), 1, store.file().size(), c.out.get());

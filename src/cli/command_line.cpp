@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "messages.h"
 #include "tokenize/typed.h"
@@ -73,7 +74,8 @@ class parser {
       }
       if (!take_option(i)) return result_;
     }
-    options().inputs.assign(argv_ + i, argv_ + argc_);
+    options().inputs = raw_names_;
+    options().inputs.insert(options().inputs.end(), argv_ + i, argv_ + argc_);
     if (!check_combination()) return result_;
     settle_load_address();
     result_.run = true;
@@ -126,6 +128,37 @@ class parser {
       return true;
     }
     if (option == "-json") return set(options().json);
+    if (option == "-delete") return take_operation(disk_operation::remove, i);
+    if (option == "-rename") return take_operation(disk_operation::rename, i);
+    if (option == "-put") return take_operation(disk_operation::put, i);
+    if (option == "-raw") {
+      options().raw = true;
+      while (value_after(i) != nullptr && value_after(i)[0] != '-')
+        raw_names_.emplace_back(argv_[++i]);
+      return true;
+    }
+    if (option == "-check") return set(options().check);
+    if (option == "-blank") {
+      if (value == nullptr) return usage_error(message::blank_name_missing);
+      options().blank_name = value;
+      ++i;
+      return true;
+    }
+    if (option == "-size") {
+      const std::string_view size = value != nullptr ? value : "";
+      if (size != "8" && size != "5" && size != "5.25") return usage_error(message::bad_size);
+      options().eight_inch = size == "8";
+      size_given_ = true;
+      ++i;
+      return true;
+    }
+    if (option == "-form") {
+      const std::string_view form = value != nullptr ? value : "";
+      if (form != "flat" && form != "bitstream") return usage_error(message::bad_form);
+      options().form = form == "flat" ? disk_form::flat : disk_form::bitstream;
+      ++i;
+      return true;
+    }
     if (option == "-memory") {
       if (value == nullptr) return usage_error(message::memory_name_missing);
       options().memory_name = value;
@@ -163,6 +196,29 @@ class parser {
     return true;
   }
 
+  // -delete NAME..., -rename OLD=NEW..., -put NAME=FILE...: at least one value, and every
+  // argument after it up to the next option.
+  bool take_operation(disk_operation::kind_t kind, int& i) {
+    int taken = 0;
+    while (value_after(i) != nullptr && (taken == 0 || value_after(i)[0] != '-')) {
+      const std::string value = argv_[++i];
+      ++taken;
+      if (kind == disk_operation::remove) {
+        options().operations.push_back({kind, value, {}});
+        continue;
+      }
+      const std::size_t equals = value.find('=');
+      if (equals == std::string::npos || equals == 0 || equals + 1 == value.size()) {
+        report(err_, message::operation_needs_pair, argv_[i - taken],
+               kind == disk_operation::rename ? "OLD=NEW" : "NAME=FILE", value.c_str());
+        return usage_error(nullptr);
+      }
+      options().operations.push_back({kind, value.substr(0, equals), value.substr(equals + 1)});
+    }
+    if (taken == 0) return usage_error(message::operation_needs_names);
+    return true;
+  }
+
   // -skip and -offset: a bad or missing value prints the usage text alone.
   bool take_skip(const char* value, int& i) {
     const auto count = value != nullptr ? read_hex(value) : std::nullopt;
@@ -173,13 +229,39 @@ class parser {
     return true;
   }
 
+  // The disk workshop's options, once all are read.
+  bool check_workshop() {
+    const run_options& o = options();
+    if (o.blank_name) {
+      if (o.disk_name || o.memory_name || o.text_mode || o.raw || o.check || o.json ||
+          !o.operations.empty() || !o.inputs.empty() || o.output_name) {
+        return usage_error(message::blank_alone);
+      }
+      return true;
+    }
+    if (size_given_) return usage_error(message::size_with_blank);
+    const bool changes = !o.operations.empty() || o.form != disk_form::as_read;
+    if ((changes || o.raw || o.check) && !o.disk_name) {
+      return usage_error(message::workshop_needs_disk);
+    }
+    if (changes && !o.output_name) return usage_error(message::disk_output_missing);
+    if (o.raw && (o.text_mode || o.json || o.check || changes)) {
+      return usage_error(message::raw_alone);
+    }
+    if (o.check && (o.text_mode || changes || !o.inputs.empty() || o.output_name)) {
+      return usage_error(message::check_alone);
+    }
+    return true;
+  }
+
   // Options that cannot go together, once all are read.
   bool check_combination() {
+    if (!check_workshop()) return false;
     if (options().typed && options().version > last_typed_version) {
       report(err_, message::typed_version_unknown, options().version);
       return usage_error(nullptr);
     }
-    if (options().json &&
+    if (options().json && !options().check &&
         (!options().disk_name || options().text_mode || !options().inputs.empty())) {
       return usage_error(message::json_needs_disk);
     }
@@ -235,6 +317,8 @@ class parser {
   parse_result result_;
   std::optional<uint32_t> given_load_address_;
   bool skip_given_ = false;
+  bool size_given_ = false;
+  std::vector<std::string> raw_names_;
 };
 
 }  // namespace

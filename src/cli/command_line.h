@@ -11,6 +11,16 @@
 
 namespace brenvik {
 
+// One change to a disk, applied in the order given: -delete NAME, -rename OLD=NEW, -put NAME=FILE.
+struct disk_operation {
+  enum kind_t { remove, rename, put } kind;
+  std::string name;   // the entry (a pattern for remove)
+  std::string value;  // the new name, or the file to put
+};
+
+// The form of a disk written: the input's, or the one -form names.
+enum class disk_form { as_read, flat, bitstream };
+
 struct run_options {
   std::string program_name;  // invocation name after its last backslash
   int version = no_version;  // row of version_table, or -1
@@ -28,6 +38,18 @@ struct run_options {
   std::optional<std::string> memory_name;  // -memory: the memory image to list
   std::optional<std::uint64_t> memory_offset;  // -skip with -memory: where $0000 lies in a dump
   std::vector<std::string> inputs;  // empty: standard input (or with -disk, its directory)
+  // The disk workshop.
+  std::vector<disk_operation> operations;  // -delete, -rename, -put, in the order given
+  disk_form form = disk_form::as_read;     // -form flat|bitstream
+  bool raw = false;                        // -raw: entries' bytes as the DOS loads them
+  bool check = false;                      // -check: read everything, report what is wrong
+  std::optional<std::string> blank_name;   // -blank: a new, empty data disk
+  bool eight_inch = false;                 // -size 8, with -blank
+
+  // Whether the run writes a new disk from -disk's: stores (-t), changes or a new form.
+  bool writes_disk() const {
+    return disk_name && (text_mode || !operations.empty() || form != disk_form::as_read);
+  }
 };
 
 // What parsing decided: run the conversion with `options`, or end with `exit_status`
@@ -48,6 +70,10 @@ struct parse_result {
 // -typed is text mode for the versions whose typed input is known (0-4).
 // -memory takes a separate value too; -skip with it is the offset of $0000 in a plain dump;
 // -t, -disk and inputs cannot go with it.
+// -delete, -rename, -put and -raw take one or more values: the arguments after them up to the
+// next that begins with '-' (-raw's are its entries; inputs may name more). The operations go
+// with -disk and -o; -raw and -check with -disk; -blank takes the new disk's name and goes
+// with -size and -form alone.
 parse_result parse_command_line(int argc, const char* const* argv, FILE* out, FILE* err);
 
 }  // namespace brenvik

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "cli/disk_change.h"
+#include "cli/disk_check.h"
 #include "cli/disk_run.h"
 #include "cli/file_run.h"
 #include "cli/memory_run.h"
@@ -20,7 +22,7 @@ namespace {
 
 // How many outputs the run writes: one per input, or one disk or directory.
 int outputs_of(const run_options& options) {
-  if (options.disk_name && (options.text_mode || options.json)) return 1;
+  if (options.disk_name && (options.writes_disk() || options.json || options.check)) return 1;
   if (options.disk_name) return std::max<int>(1, static_cast<int>(options.inputs.size()));
   return std::max<int>(1, static_cast<int>(options.inputs.size()));
 }
@@ -72,10 +74,12 @@ int convert_inputs(const run_options& options, FILE* std_in, FILE* std_out, FILE
     report(err, message::output_is_input, run.program(), message::standard_output);
     return exit_failure;
   }
-  const int status = options.memory_name  ? list_memory(run)
-                     : !options.disk_name ? convert_files(run)
-                     : options.text_mode  ? store_into_disk(run)
-                                          : list_disk(run);
+  const int status = options.blank_name      ? make_blank_disk(run)
+                     : options.memory_name   ? list_memory(run)
+                     : !options.disk_name    ? convert_files(run)
+                     : options.writes_disk() ? change_disk(run)
+                     : options.check         ? check_disk(run)
+                                             : list_disk(run);
   if (folder) report(err, message::files_written, folder->written(), folder->given().c_str());
   return status;
 }

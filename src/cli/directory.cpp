@@ -35,7 +35,28 @@ std::string json_entry(disk::volume& disk, const disk::entry& e, int version) {
       json += ", \"kind\": \"unreadable\", \"problem\": " + json_string(describe(held.why));
       break;
   }
+  const std::vector<disk::entry> others = disk.overlapping(e);
+  if (!others.empty()) {
+    json += ", \"overlaps\": [";
+    for (std::size_t i = 0; i < others.size(); ++i) {
+      const std::string& other = others[i].name;
+      json += (i == 0 ? "" : ", ") + json_string(other.substr(0, other.find_last_not_of(' ') + 1));
+    }
+    json += "]";
+  }
   return json + "}";
+}
+
+// What an entry holds, and the other entries that claim its tracks too.
+std::string contents_line(disk::volume& disk, const disk::entry& e) {
+  std::string line = describe_contents(disk, e);
+  const std::vector<disk::entry> others = disk.overlapping(e);
+  for (std::size_t i = 0; i < others.size(); ++i) {
+    const std::string& other = others[i].name;
+    line += i == 0 ? message::overlaps_with : ", ";
+    line += shown_name(other.substr(0, other.find_last_not_of(' ') + 1));
+  }
+  return line;
 }
 
 }  // namespace
@@ -61,7 +82,7 @@ std::string json_string(std::string_view text) {
 void write_directory(FILE* out, disk::volume& disk, const std::vector<disk::entry>& entries) {
   for (const disk::entry& entry : entries) {
     report(out, message::directory_line, shown_name(entry.name).c_str(), entry.tracks.c_str(),
-           describe_contents(disk, entry).c_str());
+           contents_line(disk, entry).c_str());
   }
   const std::vector<int> free = disk.free_space(entries);
   const disk::track_run longest = disk::longest_run(free);

@@ -12,9 +12,4 @@ namespace brenvik {
 // holds no readable program does not, but the run returns 1 at the end.
 int list_disk(const run_context& run);
 
-// Tokenizes each input listing ("NAME=listing" or a listing stored under its file name in
-// capitals) into a copy of the disk image, written to the output only when every input is
-// stored and the written image reads back as stored. Returns 0, or 1 after a message.
-int store_into_disk(const run_context& run);
-
 }  // namespace brenvik

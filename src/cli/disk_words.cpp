@@ -7,6 +7,15 @@ namespace brenvik {
 
 using disk::problem;
 
+namespace {
+
+// A directory name without the spaces that pad it.
+std::string_view trimmed(std::string_view name) {
+  return name.substr(0, name.find_last_not_of(' ') + 1);
+}
+
+}  // namespace
+
 std::string describe(const problem& p) {
   switch (p.kind) {
     case problem::no_track_header:
@@ -35,6 +44,8 @@ std::string describe(const problem& p) {
       return format_message(
           message::broken_hexdos,
           describe({.kind = p.cause, .track = p.track, .count = p.count}).c_str());
+    case problem::not_read_raw:
+      return message::not_read_raw;
     case problem::none:
       break;
   }
@@ -70,7 +81,7 @@ void report_write_problem(FILE* err, const char* disk_name, const std::string& n
       break;
     case write_problem::overlapping:
       report(err, message::entry_overlaps, disk_name, entry, p.first, p.last,
-             shown_name(p.other).c_str());
+             shown_name(trimmed(p.other)).c_str());
       break;
     case write_problem::below_file:
       report(err, message::program_below_file, disk_name, entry, load_address);
@@ -81,6 +92,9 @@ void report_write_problem(FILE* err, const char* disk_name, const std::string& n
       } else {
         report(err, message::program_too_big, disk_name, entry, p.needed, p.available);
       }
+      break;
+    case write_problem::file_too_big:
+      report(err, message::file_too_big, disk_name, entry, p.needed, p.available);
       break;
     case write_problem::no_free_entry:
       report(err, message::no_free_entry, disk_name, entry);
@@ -98,7 +112,7 @@ void report_write_problem(FILE* err, const char* disk_name, const std::string& n
       report(err, message::no_empty_slot, disk_name, entry);
       break;
     case write_problem::name_taken:
-      report(err, message::name_taken, disk_name, entry, shown_name(p.other).c_str());
+      report(err, message::name_taken, disk_name, entry, shown_name(trimmed(p.other)).c_str());
       break;
     case write_problem::not_written:
       report(err, message::dos_keeps_no_names, disk_name, entry);

@@ -31,7 +31,7 @@ std::string file_output_name(std::string_view input, std::string_view extension)
   return std::string(file_stem(input)).append(extension);
 }
 
-std::string entry_output_name(std::string_view entry_name) {
+std::string entry_output_name(std::string_view entry_name, std::string_view extension) {
   std::string_view name = entry_name.substr(0, entry_name.find_last_not_of(' ') + 1);
   if (name.empty()) name = " ";
   std::string file;
@@ -45,7 +45,7 @@ std::string entry_output_name(std::string_view entry_name) {
       file += escaped;
     }
   }
-  return file + ".bas";
+  return file.append(extension);
 }
 
 }  // namespace brenvik

@@ -35,8 +35,9 @@ std::string file_output_name(std::string_view input, std::string_view extension)
 
 // The file name for a disk entry: its name without trailing spaces, every byte outside
 // A-Z a-z 0-9 ! # $ & ' ( ) + , - . ; = @ [ ] ^ _ { } ~ (and % itself, and a leading '.')
-// written as % and two upper-case hex digits, then ".bas". A name of spaces alone is "%20".
-// The escaping is reversible and safe on any host: "E/MARS" gives "E%2FMARS.bas".
-std::string entry_output_name(std::string_view entry_name);
+// written as % and two upper-case hex digits, then `extension` (".bas" for a listing, ".bin"
+// for an entry's raw bytes). A name of spaces alone is "%20". The escaping is reversible and
+// safe on any host: "E/MARS" gives "E%2FMARS.bas".
+std::string entry_output_name(std::string_view entry_name, std::string_view extension = ".bas");
 
 }  // namespace brenvik

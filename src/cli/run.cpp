@@ -31,7 +31,13 @@ FILE* run_context::open_input(const std::string& name) const {
 bool run_context::reads(const struct stat& file) const {
   if (options.memory_name) return is_file(*options.memory_name, file);
   if (options.disk_name) {
-    if (is_file(*options.disk_name, file)) return true;
+    // A changed copy of the disk may take the disk's own place with -f: it is written beside
+    // it, read back and checked, and only then renamed over it.
+    if (is_file(*options.disk_name, file)) {
+      return !(options.writes_disk() && options.force_overwrite);
+    }
+    for (const disk_operation& op : options.operations)
+      if (op.kind == disk_operation::put && is_file(op.value, file)) return true;
     if (!options.text_mode) return false;  // the inputs name entries
     for (const std::string& input : options.inputs)
       if (is_file(listing_path(input), file)) return true;

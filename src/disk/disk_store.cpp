@@ -59,8 +59,37 @@ store_plan disk_store::plan(const std::string& name, int version,
 write_problem disk_store::store(const std::string& name, const store_plan& plan,
                                 std::span<const unsigned char> program) {
   const write_problem p = writer_->store_program(name, plan.load_address, program);
+  if (p.kind == write_problem::none) record(program, true);
+  return p;
+}
+
+void disk_store::record(std::span<const unsigned char> bytes, bool program) {
+  // The file stored last under a name is the one to read back.
+  const std::string& name = writer_->stored_as();
+  std::erase_if(written_, [&](const written_file& w) { return w.name == name; });
+  written_.push_back({name, {bytes.begin(), bytes.end()}, program});
+}
+
+write_problem disk_store::put(const std::string& name, std::span<const unsigned char> data) {
+  const write_problem p = writer_->put_file(name, data);
+  if (p.kind == write_problem::none) record(data, false);
+  return p;
+}
+
+write_problem disk_store::remove(const entry& e) {
+  const write_problem p = writer_->delete_entry(e);
+  // A file written earlier in the run and deleted now is no longer to be read back.
   if (p.kind == write_problem::none) {
-    stored_.emplace_back(writer_->stored_as(), std::vector(program.begin(), program.end()));
+    std::erase_if(written_, [&](const written_file& w) { return e.is_named_exactly(w.name); });
+  }
+  return p;
+}
+
+write_problem disk_store::rename(const entry& e, const std::string& name) {
+  const write_problem p = writer_->rename_entry(e, name);
+  if (p.kind == write_problem::none) {
+    for (written_file& w : written_)
+      if (e.is_named_exactly(w.name)) w.name = name;
   }
   return p;
 }
@@ -78,22 +107,39 @@ std::optional<uint16_t> disk_store::common_program_address() {
   return most;
 }
 
-std::optional<std::string> disk_store::misread(image_bytes& written) const {
-  // Every byte the writer did not change is the read disk's, copied, so the directory and
-  // the tracks of the programs stored are all there is to read: each program must be found
-  // through the written directory, as it was stored.
+std::optional<std::string> disk_store::misread(image_bytes& written, const geometry& shape) {
+  // Every byte the writer did not change is the read disk's, so the directory and the files
+  // written are all there is to check: the written disk's directory must be the one in
+  // memory, entry for entry, and each file must read back through it as it was written.
   problem why;
-  const std::unique_ptr<volume> disk = open_volume(written, disk_->shape(), why);
-  for (const auto& [name, program] : stored_) {
-    const auto entry = disk ? disk->find_entry(name) : std::nullopt;
-    std::optional<basic_program> found;
+  const std::unique_ptr<volume> disk = open_volume(written, shape, why);
+  if (!disk) return std::string();
+  const std::vector<entry>& expected = disk_->entries();
+  const std::vector<entry>& found = disk->entries();
+  for (std::size_t i = 0; i < std::max(expected.size(), found.size()); ++i) {
+    if (i >= expected.size() || i >= found.size() || expected[i].name != found[i].name ||
+        expected[i].first_byte != found[i].first_byte ||
+        expected[i].last_byte != found[i].last_byte) {
+      return i < expected.size() ? expected[i].name : found[i].name;
+    }
+  }
+  for (const written_file& w : written_) {
+    const auto entry = disk->find_entry(w.name);
+    std::optional<basic_program> program;
     std::vector<unsigned char> file;
-    const bool same =
-        entry && disk->entry_program(*entry, found, file).kind == problem::none && found &&
-        std::equal(program.begin(), program.end(),
-                   file.begin() + static_cast<std::ptrdiff_t>(found->area),
-                   file.begin() + static_cast<std::ptrdiff_t>(found->area + found->length));
-    if (!same) return name;
+    bool same = false;
+    if (entry && w.program) {
+      same =
+          disk->entry_program(*entry, program, file).kind == problem::none && program &&
+          std::equal(w.bytes.begin(), w.bytes.end(),
+                     file.begin() + static_cast<std::ptrdiff_t>(program->area),
+                     file.begin() + static_cast<std::ptrdiff_t>(program->area + program->length));
+    } else if (entry) {
+      same = disk->entry_file(*entry, file).kind == problem::none &&
+             file.size() >= w.bytes.size() &&
+             std::equal(w.bytes.begin(), w.bytes.end(), file.begin());
+    }
+    if (!same) return w.name;
   }
   return std::nullopt;
 }

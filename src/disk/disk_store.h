@@ -9,7 +9,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "disk/container.h"
@@ -58,22 +57,36 @@ class disk_store {
   write_problem store(const std::string& name, const store_plan& plan,
                       std::span<const unsigned char> program);
 
-  // The image file with every program stored so far.
+  // The disk workshop's changes, through the writer, kept for the read-back as stores are.
+  write_problem put(const std::string& name, std::span<const unsigned char> data);
+  write_problem remove(const entry& e);
+  write_problem rename(const entry& e, const std::string& name);
+
+  // The image file with every change made so far.
   const std::vector<unsigned char>& file() const { return file_; }
 
-  // Reads `written`, the image as written to its file, with a reader of its own: the name
-  // of the first program stored that is not there as it was stored, or nothing.
-  std::optional<std::string> misread(image_bytes& written) const;
+  // Reads `written`, the image as written to its file (of geometry `shape`: another form
+  // than the one read, perhaps), with a reader of its own: the name of the first entry that
+  // is not there as it was written, its directory entry or its file, or nothing.
+  std::optional<std::string> misread(image_bytes& written, const geometry& shape);
 
  private:
   std::optional<uint16_t> common_program_address();
+  // Keeps what was written under the writer's stored_as() name for the read-back.
+  void record(std::span<const unsigned char> bytes, bool program);
 
   std::vector<unsigned char> file_;
   std::unique_ptr<image_bytes> bytes_;
   std::unique_ptr<volume> disk_;
   std::unique_ptr<disk_writer> writer_;
   problem why_;
-  std::vector<std::pair<std::string, std::vector<unsigned char>>> stored_;
+  // What was written under each name: a program area, or a file's bytes.
+  struct written_file {
+    std::string name;
+    std::vector<unsigned char> bytes;
+    bool program;
+  };
+  std::vector<written_file> written_;
 };
 
 }  // namespace brenvik::disk

@@ -27,6 +27,7 @@ struct write_problem {
     overlapping,       // the entry's tracks `first` to `last` are also `other`'s
     below_file,        // the load address lies below the file's memory ($327E on)
     too_big,           // needs `needed` bytes, the entry's tracks hold `available`
+    file_too_big,      // a raw file of `needed` bytes, the entry's tracks hold `available`
     no_free_entry,     // the directory is full
     no_free_tracks,    // no run of `tracks_needed` free, formatted tracks
     no_such_slot,      // Pico-DOS: the name is a number, the slots are 1 to `slots`
@@ -70,6 +71,18 @@ class disk_writer {
   // `name`: into the entry of that name, or a new one.
   virtual write_problem store_program(const std::string& name, uint16_t load_address,
                                       std::span<const unsigned char> program) = 0;
+
+  // Writes `data` as the file `name`, as OS65D loads a file (the data of its tracks' sectors,
+  // in track order): into the entry of that name when it fits its tracks (the rest of them as
+  // they were), else into a new entry on the first free run of formatted tracks, the rest of
+  // its last track zeros.
+  virtual write_problem put_file(const std::string& name, std::span<const unsigned char> data) = 0;
+
+  // Marks the entry unused: its tracks become free; their bytes stay, as the DOS leaves them.
+  virtual write_problem delete_entry(const entry& e) = 0;
+
+  // Gives the entry the name `name`, which accepts_name() takes and no other entry has.
+  virtual write_problem rename_entry(const entry& e, const std::string& name) = 0;
 
   // The name the file stored last is found under (on Pico-DOS its slot's number).
   const std::string& stored_as() const { return stored_as_; }

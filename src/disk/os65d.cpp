@@ -17,6 +17,7 @@ constexpr unsigned char sector_mark = 0x76;
 constexpr unsigned char end_mark[] = {0x47, 0x53};  // after a sector's data
 constexpr std::size_t most_stray_bytes = 32;        // before a sector mark
 constexpr std::size_t directory_entries = 64;
+constexpr std::size_t boot_header_size = 3;  // load address (high, low), page count
 constexpr unsigned char unused_mark = '#';
 
 // The value of a BCD byte, or -1 when a digit is above 9.
@@ -33,7 +34,9 @@ entry directory_entry::as_entry(int disk_tracks) const {
           .name = name_text(),
           .tracks = tracks,
           .first = from_bcd(first_bcd),
-          .last = from_bcd(last_bcd)};
+          .last = from_bcd(last_bcd),
+          .first_byte = first_bcd,
+          .last_byte = last_bcd};
   int first = 0;
   int last = 0;
   e.track_problem = decode_tracks(disk_tracks, first, last);
@@ -253,6 +256,35 @@ problem os65d_volume::entry_program(const entry& e, std::optional<basic_program>
     return e.track_problem;
   }
   return disk_.entry_program(*found, program, bytes);
+}
+
+problem os65d_disk::boot_bytes(std::vector<unsigned char>& bytes) {
+  const track& boot = decoded_track(0);
+  if (!boot.read || boot.bytes.size() < boot_header_size) {
+    return {.kind = problem::unreadable, .track = 0};
+  }
+  const std::size_t size =
+      std::min(boot.bytes.size(), boot_header_size + std::size_t{boot.bytes[2]} * 256);
+  bytes.insert(bytes.end(), boot.bytes.begin(),
+               boot.bytes.begin() + static_cast<std::ptrdiff_t>(size));
+  return {};
+}
+
+problem os65d_volume::entry_file(const entry& e, std::vector<unsigned char>& bytes) {
+  bytes.clear();
+  if (e.track_problem.kind != problem::none) return e.track_problem;
+  int first = e.first;
+  if (first == 0) {
+    if (const problem p = disk_.boot_bytes(bytes); p.kind != problem::none) return p;
+    first = 1;
+  }
+  std::vector<byte_place> places;
+  if (const problem p = disk_.data_places(first, e.last, places); p.kind != problem::none) {
+    return p;
+  }
+  for (const byte_place& at : places)
+    bytes.push_back(disk_.decoded_track(at.track).bytes[at.index]);
+  return {};
 }
 
 int os65d_volume::free_slot() {

@@ -100,6 +100,10 @@ class os65d_disk {
   const track& decoded_track(int number);
   problem sectors(int number, std::vector<sector>& found);
 
+  // The bytes of track 0 the DOS loads: its load address (high, low) and page count, then
+  // that many pages; the problem when the track cannot be read.
+  problem boot_bytes(std::vector<unsigned char>& bytes);
+
   // Where each data byte of the sectors of tracks `first` to `last` lies, in order: the
   // bytes of the file on them. The problem of the first track that cannot be read.
   problem data_places(int first, int last, std::vector<byte_place>& places);
@@ -153,6 +157,7 @@ class os65d_volume final : public volume {
   problem entry_program(const entry& e, std::optional<basic_program>& program,
                         std::vector<unsigned char>& bytes) override;
   std::unique_ptr<disk_writer> writer(std::vector<unsigned char>& file) override;
+  problem entry_file(const entry& e, std::vector<unsigned char>& bytes) override;
 
   // The first unused directory slot, or -1 when all 64 are used.
   int free_slot();

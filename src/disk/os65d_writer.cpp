@@ -101,11 +101,9 @@ write_problem os65d_writer::store_program(const std::string& name, uint16_t load
   const auto count = static_cast<int>((needed + track_bytes - 1) / track_bytes);
 
   entry target;
-  const std::optional<entry> existing = disk_.find_entry(name);
-  if (existing) {
-    target = *existing;
-  } else if (const write_problem p = new_entry(name, needed, target);
-             p.kind != write_problem::none) {
+  bool existing = false;
+  if (const write_problem p = target_entry(name, needed, target, existing);
+      p.kind != write_problem::none) {
     return p;
   }
   int first = 0;
@@ -134,15 +132,81 @@ write_problem os65d_writer::store_program(const std::string& name, uint16_t load
       old[i] = disk.decoded_track(places[i].track).bytes[places[i].index];
   }
   write(places, basic_file_bytes(old, places.size(), load_address, program, track_bytes));
-  if (!existing) {
-    std::array<unsigned char, directory_entry_size> bytes{};
-    std::fill_n(bytes.begin(), directory_name_size, ' ');
-    std::copy_n(name.begin(), std::min(name.size(), directory_name_size), bytes.begin());
-    bytes[first_track_at] = to_bcd(first);
-    bytes[last_track_at] = to_bcd(last);
-    write_directory_entry(target.slot, bytes);
-  }
+  if (!existing) write_new_entry(target);
   stored_as_ = target.name;
+  return {};
+}
+
+write_problem os65d_writer::target_entry(const std::string& name, std::size_t size, entry& target,
+                                         bool& existing) {
+  const std::optional<entry> found = disk_.find_entry(name);
+  existing = found.has_value();
+  if (found) {
+    target = *found;
+    return {};
+  }
+  return new_entry(name, size, target);
+}
+
+void os65d_writer::write_new_entry(const entry& e) {
+  std::array<unsigned char, directory_entry_size> bytes{};
+  std::fill_n(bytes.begin(), directory_name_size, ' ');
+  std::copy_n(e.name.begin(), std::min(e.name.size(), directory_name_size), bytes.begin());
+  bytes[first_track_at] = to_bcd(e.first);
+  bytes[last_track_at] = to_bcd(e.last);
+  write_directory_entry(e.slot, bytes);
+}
+
+write_problem os65d_writer::put_file(const std::string& name, std::span<const unsigned char> data) {
+  entry target;
+  bool existing = false;
+  // An empty file still takes a track.
+  if (const write_problem p =
+          target_entry(name, std::max<std::size_t>(data.size(), 1), target, existing);
+      p.kind != write_problem::none) {
+    return p;
+  }
+  int first = 0;
+  int last = 0;
+  if (const write_problem p = file_tracks(target, first, last); p.kind != write_problem::none) {
+    return p;
+  }
+  std::vector<byte_place> places;
+  if (const problem p = disk_.disk().data_places(first, last, places); p.kind != problem::none) {
+    return {.kind = write_problem::entry_unreadable, .tracks = p};
+  }
+  if (data.size() > places.size()) {
+    return {.kind = write_problem::file_too_big, .needed = data.size(), .available = places.size()};
+  }
+  if (existing) places.resize(data.size());
+  std::vector<unsigned char> bytes(places.size(), 0);
+  std::copy(data.begin(), data.end(), bytes.begin());
+  write(places, bytes);
+  if (!existing) write_new_entry(target);
+  stored_as_ = target.name;
+  return {};
+}
+
+write_problem os65d_writer::delete_entry(const entry& e) {
+  std::array<unsigned char, directory_entry_size> unused{};
+  std::fill_n(unused.begin(), directory_name_size, '#');
+  write_directory_entry(e.slot, unused);
+  return {};
+}
+
+write_problem os65d_writer::rename_entry(const entry& e, const std::string& name) {
+  for (const entry& other : disk_.entries()) {
+    if (other.slot != e.slot && other.is_named(name)) {
+      return {.kind = write_problem::name_taken, .other = other.name};
+    }
+  }
+  std::array<unsigned char, directory_entry_size> bytes{};
+  std::fill_n(bytes.begin(), directory_name_size, ' ');
+  std::copy_n(name.begin(), std::min(name.size(), directory_name_size), bytes.begin());
+  bytes[first_track_at] = e.first_byte;
+  bytes[last_track_at] = e.last_byte;
+  write_directory_entry(e.slot, bytes);
+  stored_as_ = name;
   return {};
 }
 

@@ -39,8 +39,16 @@ class os65d_writer final : public disk_writer {
   }
   write_problem store_program(const std::string& name, uint16_t load_address,
                               std::span<const unsigned char> program) override;
+  write_problem put_file(const std::string& name, std::span<const unsigned char> data) override;
+  write_problem delete_entry(const entry& e) override;
+  write_problem rename_entry(const entry& e, const std::string& name) override;
 
  private:
+  // The entry `name` names, or a new one for a file of `size` bytes; `existing` says which.
+  write_problem target_entry(const std::string& name, std::size_t size, entry& target,
+                             bool& existing);
+  // Writes the directory entry of a new file `e` (its slot, name and tracks).
+  void write_new_entry(const entry& e);
   // The entry's tracks, when a file may be written to them: readable, off the system tracks,
   // claimed by no other entry.
   write_problem file_tracks(const entry& target, int& first, int& last);

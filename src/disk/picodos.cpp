@@ -51,7 +51,8 @@ problem picodos_volume::read_directory(std::vector<entry>& entries) {
   }
   // A program the DOS did not put into a slot: on the tracks of empty slots and after them.
   for (int track = slot_first_track(1); track < tracks; ++track) {
-    const bool slot_start = (track + 1) % 4 == 0 && (track + 1) / 4 <= slots;
+    const bool slot_start =
+        (track + 1) % slot_track_count == 0 && (track + 1) / slot_track_count <= slots;
     if (held[static_cast<std::size_t>(track)] || slot_start || !holds_header(track)) continue;
     std::string name = std::to_string(track);
     name.insert(name.begin(), 'T');
@@ -82,6 +83,17 @@ problem picodos_volume::entry_program(const entry& e, std::optional<basic_progra
   bytes.clear();
   if (e.first < 0) return e.track_problem;
   return disk_.find_basic(e.first, e.last, program, bytes, picodos_file_address);
+}
+
+problem picodos_volume::entry_file(const entry& e, std::vector<unsigned char>& bytes) {
+  bytes.clear();
+  std::vector<byte_place> places;
+  if (const problem p = disk_.data_places(e.first, e.last, places); p.kind != problem::none) {
+    return p;
+  }
+  for (const byte_place& at : places)
+    bytes.push_back(disk_.decoded_track(at.track).bytes[at.index]);
+  return {};
 }
 
 }  // namespace brenvik::disk

@@ -20,16 +20,17 @@ inline constexpr unsigned picodos_file_address = 0x02FB;  // the header's place:
 inline constexpr uint16_t picodos_load_address = 0x0300;
 inline constexpr int slot_track_count = 4;
 inline constexpr int slot_sector_pages = 8;  // one sector a track
-inline constexpr std::size_t slot_bytes = std::size_t{4} * 2048;
+inline constexpr std::size_t slot_bytes = std::size_t{slot_track_count} * slot_sector_pages * 256;
+inline constexpr int dos_tracks = 2;  // tracks 1 and 2, after the boot track
 
 // The first track of slot `slot` (1, 2, ...).
 constexpr int slot_first_track(int slot) {
-  return 4 * slot - 1;
+  return slot_track_count * slot - 1;
 }
 
 // How many slots a disk of `tracks` tracks holds whole: 9 on 40 tracks.
 constexpr int slot_count(int tracks) {
-  return tracks < 3 ? 0 : (tracks - 3) / 4;
+  return tracks <= dos_tracks ? 0 : (tracks - dos_tracks - 1) / slot_track_count;
 }
 
 class picodos_volume final : public volume {
@@ -55,6 +56,7 @@ class picodos_volume final : public volume {
   // to (track_writable).
   std::vector<int> free_space(const std::vector<entry>& entries) override;
   std::unique_ptr<disk_writer> writer(std::vector<unsigned char>& file) override;
+  problem entry_file(const entry& e, std::vector<unsigned char>& bytes) override;
 
   // Whether a program can be written to `track`: it holds sectors, or it is formatted and
   // never written (a header and no sector), as the tracks after the last used slot often

@@ -88,6 +88,15 @@ write_problem picodos_writer::store_in_slot(int slot, std::span<const unsigned c
             .available = size - std::min(size, file_header_size),
             .slot = slot};
   }
+  std::vector<unsigned char> bytes(file_header_size + program.size(), 0);
+  const auto header = basic_file_header(picodos_load_address, program.size(), slot_track_count);
+  std::copy(header.begin(), header.end(), bytes.begin());
+  std::copy(program.begin(), program.end(), bytes.begin() + file_header_size);
+  bytes.resize(slot_bytes, 0);  // zeros to the end of the slot
+  return write_slot(slot, bytes);
+}
+
+write_problem picodos_writer::write_slot(int slot, std::span<const unsigned char> bytes) {
   os65d_disk& disk = disk_.disk();
   std::vector<sector> found;
   for (int track = slot_first_track(slot); track <= slot_last_track(slot); ++track) {
@@ -100,15 +109,49 @@ write_problem picodos_writer::store_in_slot(int slot, std::span<const unsigned c
       p.kind != problem::none) {
     return {.kind = write_problem::entry_unreadable, .tracks = p, .slot = slot};
   }
-  std::vector<unsigned char> bytes(std::max(places.size(), file_header_size + program.size()), 0);
-  const auto header = basic_file_header(picodos_load_address, program.size(), slot_track_count);
-  std::copy(header.begin(), header.end(), bytes.begin());
-  std::copy(program.begin(), program.end(), bytes.begin() + file_header_size);
+  places.resize(std::min(places.size(), bytes.size()));
   disk.write_bytes(file_, places, bytes);
   for (int track = slot_first_track(slot); track <= slot_last_track(slot); ++track)
     written_.insert(track);
   disk_.forget_directory();
   stored_as_ = std::to_string(slot);
+  return {};
+}
+
+write_problem picodos_writer::put_file(const std::string& name,
+                                       std::span<const unsigned char> data) {
+  if (disk_.slot_named(name) == 0 && is_number(name)) {
+    return {.kind = write_problem::no_such_slot, .slots = slot_count(disk_.shape().tracks)};
+  }
+  const int slot = disk_.slot_named(name) != 0 ? disk_.slot_named(name) : empty_slot();
+  if (slot == 0) return {.kind = write_problem::no_empty_slot};
+  std::size_t size = 0;
+  if (const problem p = slot_size(disk_, slot, size); p.kind != problem::none) {
+    return {.kind = write_problem::entry_unreadable, .tracks = p, .slot = slot};
+  }
+  if (data.size() > size) {
+    return {.kind = write_problem::file_too_big,
+            .needed = data.size(),
+            .available = size,
+            .slot = slot};
+  }
+  std::vector<unsigned char> bytes(data.begin(), data.end());
+  if (!disk_.holds_header(slot_first_track(slot))) bytes.resize(size, 0);
+  return write_slot(slot, bytes);
+}
+
+write_problem picodos_writer::delete_entry(const entry& e) {
+  // A slot is used while its first bytes are a program header: start $0301 goes.
+  std::vector<byte_place> places;
+  if (const problem p = disk_.disk().data_places(e.first, e.first, places);
+      p.kind != problem::none) {
+    return {.kind = write_problem::entry_unreadable, .tracks = p};
+  }
+  const unsigned char cleared[2] = {0, 0};
+  places.resize(2);
+  disk_.disk().write_bytes(file_, places, cleared);
+  written_.insert(e.first);
+  disk_.forget_directory();
   return {};
 }
 

@@ -32,12 +32,20 @@ class picodos_writer final : public disk_writer {
                               std::optional<uint16_t> load_address) const override;
   write_problem store_program(const std::string& name, uint16_t load_address,
                               std::span<const unsigned char> program) override;
+  write_problem put_file(const std::string& name, std::span<const unsigned char> data) override;
+  write_problem delete_entry(const entry& e) override;
+  write_problem rename_entry(const entry&, const std::string&) override {
+    return {.kind = write_problem::not_written};
+  }
 
   // The first slot that holds no program and whose four tracks can be written, or 0.
   int empty_slot();
 
  private:
   write_problem store_in_slot(int slot, std::span<const unsigned char> program);
+  // Gives every track of the slot its sector, then writes `bytes` over its data from the
+  // start; the problem of a track that cannot be read.
+  write_problem write_slot(int slot, std::span<const unsigned char> bytes);
 
   std::vector<unsigned char>& file_;
   picodos_volume& disk_;

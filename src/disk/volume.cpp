@@ -78,6 +78,54 @@ std::optional<entry> volume::find_entry(std::string_view name) {
   return *found;
 }
 
+namespace {
+
+// Whether `name` matches the shell pattern `pattern`: * any run of characters, ? any one,
+// letters in either case.
+bool matches(std::string_view pattern, std::string_view name) {
+  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+  std::size_t p = 0;
+  std::size_t n = 0;
+  std::size_t star = std::string_view::npos;
+  std::size_t resume = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || upper(pattern[p]) == upper(name[n]))) {
+      ++p;
+      ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      resume = n;
+    } else if (star != std::string_view::npos) {
+      p = star + 1;
+      n = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*')
+    ++p;
+  return p == pattern.size();
+}
+
+}  // namespace
+
+std::vector<entry> volume::find_entries(std::string_view given) {
+  if (auto one = find_entry(given)) return {*one};
+  std::vector<entry> found;
+  if (given.find_first_of("*?") == std::string_view::npos) return found;
+  for (const entry& e : entries()) {
+    if (matches(given, std::string_view(e.name).substr(0, e.name.find_last_not_of(' ') + 1))) {
+      found.push_back(e);
+    }
+  }
+  return found;
+}
+
+problem volume::entry_file(const entry&, std::vector<unsigned char>& bytes) {
+  bytes.clear();
+  return {.kind = problem::not_read_raw};
+}
+
 std::vector<entry> volume::overlapping(const entry& e) {
   std::vector<entry> others;
   if (e.first < 0 || e.last < 0) return others;
@@ -85,9 +133,15 @@ std::vector<entry> volume::overlapping(const entry& e) {
   const int high = std::max(e.first, e.last);
   for (const entry& other : entries()) {
     if (other.slot == e.slot || other.first < 0 || other.last < 0) continue;
-    if (std::max(low, std::min(other.first, other.last)) <=
-        std::min(high, std::max(other.first, other.last))) {
-      others.push_back(other);
+    const int from = std::max(low, std::min(other.first, other.last));
+    const int to = std::min(high, std::max(other.first, other.last));
+    // Track 0 and the directory track are no file's: sharing them is no overlap (the DOS's
+    // own entry covers them, and stores refuse them anyway).
+    for (int track = from; track <= to; ++track) {
+      if (track != 0 && track != directory_track()) {
+        others.push_back(other);
+        break;
+      }
     }
   }
   return others;

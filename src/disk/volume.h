@@ -30,6 +30,7 @@ struct problem {
     unformatted,    // no track has a track header or a HEXDOS track mark
     no_dos,         // OS65D framing, but no directory (`cause`, track, count) and no Pico-DOS slot
     broken_hexdos,  // HEXDOS track marks, but no directory (`cause`, track, count)
+    not_read_raw,   // the DOS's files are not read as raw bytes (HEXDOS)
   } kind = none;
   int track = -1;
   int count = 0;
@@ -51,6 +52,8 @@ struct entry {
   std::string tracks;  // as the directory listing shows them: "14-14"
   int first = -1;      // the tracks, when they can be read; -1 otherwise
   int last = -1;
+  unsigned char first_byte = 0;  // the tracks as the directory holds them (OS65D: BCD)
+  unsigned char last_byte = 0;
   problem track_problem;  // why they cannot
 
   // True when `given` names this entry: letters in either case, trailing spaces ignored.
@@ -89,11 +92,22 @@ class volume {
   virtual problem entry_program(const entry& e, std::optional<basic_program>& program,
                                 std::vector<unsigned char>& bytes) = 0;
 
+  // The file of an entry as the DOS loads it: the data of its tracks' sectors, in track
+  // order (track 0, the DOS's boot track, gives its pages as they stand); the problem of the
+  // first track that cannot be read.
+  virtual problem entry_file(const entry& e, std::vector<unsigned char>& bytes);
+
   // The used entry that `name` names, if the directory has one: the one whose name it is as
   // it stands, else the first it names in either case.
   std::optional<entry> find_entry(std::string_view name);
 
-  // The other entries that claim some of `e`'s tracks, in directory order.
+  // The used entries that `given` names: the entry find_entry() finds; else, when `given`
+  // holds * or ?, every entry it matches as a shell pattern (either case, trailing spaces
+  // ignored), in directory order. Empty when none.
+  std::vector<entry> find_entries(std::string_view given);
+
+  // The other entries that claim some of `e`'s tracks besides track 0 and the directory
+  // track, in directory order.
   std::vector<entry> overlapping(const entry& e);
 
   // The writer of this DOS into `file`, the image in memory this volume reads (both outlive
