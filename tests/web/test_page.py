@@ -133,8 +133,31 @@ class Page(unittest.TestCase):
         self.assertEqual(self.download("listing-download", "DICE.bas"), listing)
         self.screenshot("disk-entry-listing")
 
-    def test_image_listing(self):
-        self.choose(EXAMPLES / "hello.tok")
+    def drop(self, path):
+        """Drops the file `path` on the page, as a file dragged from the desktop."""
+        self.driver.execute_script("""
+            const [name, bytes] = arguments;
+            document.getElementById("kind").textContent = "";
+            const data = new DataTransfer();
+            data.items.add(new File([Uint8Array.from(bytes)], name));
+            document.getElementById("drop").dispatchEvent(
+                new DragEvent("drop", {dataTransfer: data, bubbles: true, cancelable: true}));
+            """, path.name, list(path.read_bytes()))
+        WebDriverWait(self.driver, 20).until(lambda d: path.name in self.el("kind").text)
+
+    def test_image_listing_dropped_offline(self):
+        # Once loaded, the page needs no network: every resource came from its own server.
+        self.driver.execute_cdp_cmd("Network.enable", {})
+        self.driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+            "offline": True, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
+        try:
+            self.drop(EXAMPLES / "hello.tok")
+            origins = self.driver.execute_script(
+                "return performance.getEntriesByType('resource').map(e => new URL(e.name).origin)")
+            self.assertEqual(set(origins), {self.url.rstrip("/")})
+        finally:
+            self.driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+                "offline": False, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
         self.assertIn("tokenized program image", self.el("kind").text)
         listing, messages = cli("hello.tok")
         self.assertEqual(self.download("listing-download", "hello.bas"), listing)
