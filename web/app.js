@@ -93,6 +93,10 @@ function download(bytes, name, type = "application/octet-stream") {
   setTimeout(() => URL.revokeObjectURL(url), 1000);
 }
 
+// A name from a disk as the command line shows it: bytes outside 20-7E, and %, as %XX.
+const shown_name = (name) => name.replace(/[^\x20-\x24\x26-\x7e]/g,
+    (c) => "%" + (c.charCodeAt(0) & 0xff).toString(16).toUpperCase().padStart(2, "0"));
+
 const stem = (name) => name.replace(/^.*[\\/]/, "").replace(/\.[^.]*$/, "") || name;
 
 // The file name the command line gives an entry's listing in a folder.
@@ -253,8 +257,8 @@ function open_disk(bytes, name) {
       (dir.directory_track !== null ? `, directory on track ${dir.directory_track}` : "") + ".";
   for (const e of dir.entries) {
     const row = document.createElement("tr");
-    const tracks = e.first === null ? "?" : e.first === e.last ? `${e.first}` : `${e.first}-${e.last}`;
-    const cells = [e.name, tracks,
+    const tracks = e.first === null ? "?" : `${e.first}-${e.last}`;
+    const cells = [shown_name(e.name), tracks,
                    e.kind === "basic" ? "BASIC" : e.kind === "other" ? "other" : "unreadable: " + e.problem,
                    e.kind === "basic" ? hex4(e.load) : "", e.kind === "basic" ? `${e.length} bytes` : ""];
     cells.forEach((text, i) => {
@@ -284,6 +288,7 @@ function open_disk(bytes, name) {
   $("free").textContent = `Free: ${free} track${free === 1 ? "" : "s"}` +
       (dir.longest_free_run ? `, longest run ${dir.longest_free_run.length} from track ${dir.longest_free_run.first}` : "") + ".";
   $("zip-all").disabled = !dir.entries.some((e) => e.kind === "basic");
+  $("directory-text").textContent = text_of(call("disk_directory", bytes, {text: name}, 0, version).data);
 }
 
 function list_entry(entry) {

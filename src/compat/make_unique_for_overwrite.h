@@ -8,14 +8,12 @@
 namespace std {
 
 template <class T>
-  requires is_unbounded_array_v<T>
-unique_ptr<T> make_unique_for_overwrite(size_t count) {
+requires is_unbounded_array_v<T> unique_ptr<T> make_unique_for_overwrite(size_t count) {
   return unique_ptr<T>(new remove_extent_t<T>[count]);
 }
 
 template <class T>
-  requires(!is_array_v<T>)
-unique_ptr<T> make_unique_for_overwrite() {
+requires(!is_array_v<T>) unique_ptr<T> make_unique_for_overwrite() {
   return unique_ptr<T>(new T);
 }
 
