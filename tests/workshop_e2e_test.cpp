@@ -196,5 +196,44 @@ TEST_F(workshop_e2e, shared_tracks_and_exact_names) {
   EXPECT_EQ(run({"-w3", "-disk", "ov.65d", "hello"}).out, "10 PRINT \"HI\"\r\n");
 }
 
+// -check on a disk damaged on purpose: every finding one line, the summary, status 1; the
+// same as JSON; a sound disk says so with status 0.
+TEST_F(workshop_e2e, a_check_reports_each_thing_wrong) {
+  fake_disk disk;
+  disk.directory({os65d3,
+                  {"ZZ", bcd(22), bcd(22)},
+                  {"BIO", bcd(21), bcd(23)},
+                  {"NOBCD", 0x1F, 0x1F},
+                  {"DIRECT", bcd(12), bcd(13)},
+                  {"CUT", bcd(14), bcd(14)}});
+  disk.file(21, bytes_t(3 * 2048, 0x55));
+  // CUT's chain: the line at $327F links to $3290 (17 bytes on), whose link leads back.
+  bytes_t cut = basic_file(0x327E, image_of(0x327E, {{10, std::string(12, 'A')}, {20, "B"}}), 2048);
+  cut[5 + 1 + 17] = 0x00;  // the second record's link: $3200, behind it
+  cut[5 + 1 + 18] = 0x32;
+  disk.file(14, cut);
+  write_file(dir / "bad.65d", disk.flat());
+  const run_result result = run({"-disk", "bad.65d", "-check"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out,
+            "bad.65d: entries ZZ and BIO both claim tracks 22-22\r\n"
+            "bad.65d: entry NOBCD: track number 1F is not BCD\r\n"
+            "bad.65d: entry DIRECT covers track 12, which holds the directory\r\n"
+            "bad.65d: entry DIRECT: track 13 has no track header\r\n"
+            "bad.65d: entry CUT: its BASIC program's chain of line links breaks: the line at "
+            "$3290 links to $3200\r\n"
+            "bad.65d: 5 problems on 40 tracks, 6 entries\r\n");
+  const run_result json = run({"-disk", "bad.65d", "-check", "-json"});
+  EXPECT_EQ(json.status, 1);
+  EXPECT_NE(json.out.find("{\"kind\": \"overlap\", \"track\": 22, \"entry\": \"ZZ\", \"text\": "
+                          "\"entries ZZ and BIO both claim tracks 22-22\"}"),
+            std::string::npos)
+      << json.out;
+
+  write_file(dir / "good.65d", sample({os65d3, hello, dice, data}).flat());
+  EXPECT_EQ(run({"-disk", "good.65d", "-check"}).out,
+            "good.65d: nothing wrong: 40 tracks, 4 entries\r\n");
+}
+
 }  // namespace
 }  // namespace brenvik
