@@ -178,7 +178,7 @@ function show_listing(result, title, file_name, facts) {
 function looks_like_text(bytes) {
   const sample = bytes.subarray(0, 4096);
   let i = 0;
-  while (i < sample.length && (sample[i] === 32 || sample[i] === 9)) i++;
+  while (i < sample.length && [9, 10, 13, 32].includes(sample[i])) i++;
   if (i >= sample.length || sample[i] < 0x30 || sample[i] > 0x39) return false;
   return sample.every((b) => b === 9 || b === 10 || b === 13 || (b >= 32 && b < 127));
 }
