@@ -5,7 +5,7 @@ set(BRENVIK_SITE_DIR "${PROJECT_SOURCE_DIR}/build/web" CACHE PATH "Where the pag
 set(exported _malloc _free _brenvik_free _brenvik_version _brenvik_result_data
     _brenvik_result_size _brenvik_result_messages _brenvik_result_messages_size
     _brenvik_result_status _brenvik_result_version _brenvik_result_load_address
-    _brenvik_list_image _brenvik_tokenize _brenvik_disk_directory _brenvik_check_disk _brenvik_list_entry
+    _brenvik_list_image _brenvik_tokenize _brenvik_disk_directory _brenvik_list_entry
     _brenvik_store _brenvik_list_memory _brenvik_keywords)
 list(JOIN exported "," exported)
 

@@ -1,6 +1,7 @@
 // Round trip: tokenize a text with a version at that version's load address, list the
-// image with the same version, tokenize the listing again. The listing must not be
-// rejected and the two images must be identical, byte for byte.
+// image with the same version, tokenize the listing again. Every link of the image must lie
+// within its record's reach, the listing must not be rejected, and the two images must be
+// identical, byte for byte.
 //
 // Inputs outside this invariant, and why; only these are skipped:
 // - Bytes 80-FF in the text. They are stored unchanged and read back as token codes, so
@@ -16,6 +17,7 @@
 
 #include "catalogue/catalogue.h"
 #include "image/decoder.h"
+#include "image/image_format.h"
 #include "input_limit.h"
 #include "memory_streams.h"
 #include "tokenize/tokenizer.h"
@@ -63,6 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   const tokenized first = tokenize(text, version, load_address);
   if (first.result != 0) return 0;
+  // Every record the tokenizer writes has its link within a record's reach.
+  const brenvik::image::chain_walk walk = brenvik::image::follow_chain(
+      {reinterpret_cast<const unsigned char*>(first.image.data()), first.image.size()}, 1,
+      load_address + 1u);
+  if (walk.result != brenvik::image::chain_walk::complete || walk.end != first.image.size())
+    fail("a link out of a record's reach", first.image, "");
 
   memory_input image(first.image);
   memory_output listing, messages;

@@ -114,6 +114,18 @@ inline constexpr char folder_needs_inputs[] =
 inline constexpr char folder_for_one_document[] =
     "\r\n%s: -o %s is a folder, but -json writes one document: name a file\r\n";
 inline constexpr char output_taken[] = "%s: not converted: %s was written for %s in this run\r\n";
+// What lies at an output's name in -o's folder, or its name's length, refuses that input alone.
+inline constexpr char output_name_too_long[] =
+    "%s: not converted: its file name in %s would be %zu bytes, longer than the %ld a name may "
+    "have there: convert it alone with -o <file>\r\n";
+inline constexpr char output_not_a_file[] =
+    "Output file %s is %s, not a file: move it away or write into another folder\r\n";
+inline constexpr char a_folder[] = "a folder";
+inline constexpr char a_named_pipe[] = "a named pipe";
+inline constexpr char a_device[] = "a device";
+inline constexpr char a_socket[] = "a socket";
+inline constexpr char output_in_folder_is_input[] =
+    "Output file %s is also an input of this run: write into another folder\r\n";
 inline constexpr char files_written[] = "%d files written to %s\r\n";
 inline constexpr char cant_open_output[] = "\r\n%s: Can't open output file %s\r\n";
 inline constexpr char output_is_input[] = "\r\n%s: Output file %s is also an input\r\n";
@@ -247,6 +259,11 @@ inline constexpr char dos_entry_by_name[] =
 inline constexpr char bad_new_name[] =
     "%s: %s cannot be a file name on this disk: 1 to 6 capitals, digits or signs such as * / "
     "-\r\n";
+inline constexpr char no_flat_form[] =
+    "\r\n%s: %s has 80 tracks, and flat images hold 40 or 77: it stays a bitstream image\r\n";
+inline constexpr char track_does_not_fit[] =
+    "%s: track %d does not fit the new form whole (%zu bytes would be lost): nothing is "
+    "written\r\n";
 inline constexpr char blank_misread[] =
     "\r\n%s: %s does not read back as a blank OS65D disk; not written\r\n";
 inline constexpr char changes_not_made[] =
@@ -306,8 +323,17 @@ inline constexpr char check_chain_broken[] =
     "entry %s: its BASIC program's chain of line links breaks: the line at $%04X links to $%04X";
 inline constexpr char check_chain_cut[] =
     "entry %s: its BASIC program's chain of line links runs past the end of its file";
-inline constexpr char check_clean[] = "%s: nothing wrong: %d tracks, %zu entries\r\n";
-inline constexpr char check_summary[] = "%s: %zu problem%s on %d tracks, %zu entries\r\n";
+inline constexpr char check_unformatted[] = "track %d is unformatted";
+inline constexpr char check_wrong_number[] = "track %d has the header of track %02X";
+inline constexpr char check_no_end_mark[] = "track %d: sector %d has no end mark 47 53";
+inline constexpr char check_frames_header[] =
+    "track %d: %d frames of its header have parity or stop bit errors";
+inline constexpr char check_frames_sector[] =
+    "track %d: %d frames of sector %d have parity or stop bit errors";
+inline constexpr char check_frames_elsewhere[] =
+    "track %d: %d frames outside its header and sectors have parity or stop bit errors";
+inline constexpr char check_clean[] = "%s: nothing wrong: %d tracks, %zu entr%s\r\n";
+inline constexpr char check_summary[] = "%s: %zu problem%s on %d tracks, %zu entr%s\r\n";
 
 // The directory: name, tracks, contents.
 inline constexpr char directory_line[] = "%s  %-5s  %s\r\n";

@@ -92,9 +92,6 @@ TEST(api, does_what_the_command_line_does) {
        "\r\nbrenvik: hello.tok is no OS65D, Pico-DOS or HEXDOS disk: 144 bytes, neither a flat "
        "image (92160 or 295680 bytes) nor a bitstream image\r\n",
        1},
-      {"a sound disk checked",
-       [&] { return brenvik_check_disk(bytes(demo), demo.size(), "demo.65d", 0); },
-       "demo.65d: nothing wrong: 40 tracks, 3 entries\r\n", ""},
       {"an entry, named in any case",
        [&] { return brenvik_list_entry(bytes(demo), demo.size(), "demo.65d", "dice", -1); },
        example("dice.bas"), chose_os65d, 0, 3, 0x327E},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "disk_images.h"
@@ -29,6 +30,50 @@ TEST(container, bitstream_frames_with_idle_bits_between_them) {
     const track t = track_of(disk.bitstream(idle), 5);
     EXPECT_EQ(t.bytes, bytes) << idle;
     EXPECT_TRUE(t.frame_errors.empty()) << idle;
+  }
+}
+
+// The decoder against a bit-by-bit reading of the line: runs of frames back to back, gaps of
+// every width from 0 to 70 idle bits, frames up to the track's last bit, broken bits.
+TEST(container, frames_decode_as_the_line_reads_bit_by_bit) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 40; ++round) {
+    std::string image = fake_disk().bitstream();
+    const std::size_t track_bit = (256 + std::size_t{2} * 0xD00) * 8;
+    const std::size_t track_end = track_bit + std::size_t{0xD00} * 8;
+    for (std::size_t bit = track_bit + random() % 20; bit + 11 <= track_end;) {
+      fake_disk::put_frame(image, bit, static_cast<unsigned char>(random()));
+      const unsigned run = random() % 8;
+      bit += 11 + (run < 5 ? 0 : random() % 71);
+    }
+    // Six frames back to back that end 0 to 9 bits before the track does.
+    for (std::size_t k = 1; k <= 6; ++k)
+      fake_disk::put_frame(image, track_end - 11 * k - static_cast<std::size_t>(round % 10),
+                           static_cast<unsigned char>(k));
+    for (int flip = 0; flip < round * 3; ++flip) {
+      const std::size_t bit = track_bit + random() % (std::size_t{0xD00} * 8);
+      image[bit / 8] = static_cast<char>(image[bit / 8] ^ (0x80 >> (bit % 8)));
+    }
+    const auto line = [&](std::size_t at) { return (image[at / 8] >> (7 - at % 8) & 1) != 0; };
+    bytes_t values;
+    std::vector<std::uint32_t> starts;
+    std::vector<std::uint32_t> broken;
+    for (std::size_t at = track_bit; at + 11 <= track_end; ++at) {
+      if (line(at)) continue;
+      unsigned value = 0;
+      for (unsigned i = 0; i < 8; ++i)
+        value |= (line(at + 1 + i) ? 1u : 0u) << i;
+      if (line(at + 9) != ((std::popcount(value) & 1) != 0) || !line(at + 10))
+        broken.push_back(static_cast<std::uint32_t>(values.size()));
+      values.push_back(static_cast<unsigned char>(value));
+      starts.push_back(static_cast<std::uint32_t>(at - track_bit));
+      at += 10;
+    }
+    const track t = track_of(image, 2);
+    EXPECT_EQ(t.bytes, values) << round;
+    EXPECT_EQ(t.frame_bits, starts) << round;
+    EXPECT_EQ(t.frame_errors, broken) << round;
+    EXPECT_EQ(t.line_bits, std::size_t{0xD00} * 8) << round;
   }
 }
 

@@ -120,6 +120,8 @@ TEST(decoder, detection_window_edges) {
 }
 
 TEST(decoder, line_ends_follow_the_links) {
+  const std::string ten_a = image_of(0x300, {{10, "A"}}).substr(0, 7);
+  const std::string longest(250, 'B');
   const row rows[] = {
       {"missing terminator: the link names the next record",
        bytes({0x00, 0x07, 0x03, 0x0A, 0x00, 0x97, 0x41, 0x0D, 0x03, 0x14, 0x00, 0x80, 0x00, 0x00,
@@ -147,9 +149,17 @@ TEST(decoder, line_ends_follow_the_links) {
        -1, "10 A\r\n", "invalid basic offset encountered $0300\r\n"},
       {"a link one past the window", bytes({0x00, 0x01, 0x04, 0x0A, 0x00, 0x41, 0x00}), 0, -1, "",
        "invalid basic offset encountered $0401\r\n"},
-      {"a link short of a record's link, number and terminator",
-       bytes({0x00, 0x05, 0x03, 0x0A, 0x00, 0x41, 0x00}), 0, -1, "",
-       "invalid basic offset encountered $0305\r\n"},
+      // The window's edges, for the second record, at $0307: a link from $0307 to $0406.
+      {"a link one short of the window", ten_a + bytes({0x06, 0x03, 0x14, 0x00, 0x42, 0x00}), 0, -1,
+       "10 A\r\n", "invalid basic offset encountered $0306\r\n"},
+      {"a link to the record itself: the terminator ends the line",
+       ten_a + bytes({0x07, 0x03, 0x14, 0x00, 0x42, 0x00, 0x00, 0x00}), 0, 0, "10 A\r\n20 B\r\n",
+       ""},
+      {"a link four bytes on: the next record starts after the line number",
+       ten_a + bytes({0x0B, 0x03, 0x14, 0x00, 0x11, 0x03, 0x1E, 0x00, 0x43, 0x00, 0x00, 0x00}), 0,
+       0, "10 A\r\n20 30 C\r\n", ""},
+      {"a link at the top of the window", image_of(0x300, {{10, "A"}, {20, longest}}), 0, 0,
+       "10 A\r\n20 " + longest + "\r\n", ""},
   };
   for (const row& r : rows)
     check(r);

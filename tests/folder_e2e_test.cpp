@@ -2,6 +2,8 @@
 // input, names escaped for any host), -o naming one file for one input only, the directory
 // as JSON and its free space, and names that never move the terminal.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "disk_images.h"
+#include "dos_images.h"
 #include "images.h"
 #include "json_reader.h"
 #include "process.h"
@@ -99,6 +102,98 @@ TEST_F(folder_e2e, every_program_of_a_disk_into_a_folder) {
   const run_result named = run({"-disk", "awkward.65d", "-o", "two/", "usr ca", "E/MARS"});
   EXPECT_EQ(named.status, 0);
   EXPECT_EQ(files_in("two"), (std::set<std::string>{"USR%20CA.bas", "E%2FMARS.bas"}));
+}
+
+// What lies at an output's name in the folder: a link is replaced, never followed; a pipe,
+// a folder or the disk itself refuses that entry alone. -o naming a link names its target.
+TEST_F(folder_e2e, what_lies_at_a_name_in_the_folder) {
+  namespace fs = std::filesystem;
+  fs::create_directories(dir / "out/%2EHID.bas");
+  write_file(dir / "victim", "victim");
+  fs::create_symlink("../victim", dir / "out/E%2FMARS.bas");
+  fs::create_symlink("../awkward.65d", dir / "out/BEXEC%2A.bas");
+  ASSERT_EQ(mkfifo((dir / "out/USR%20CA.bas").c_str(), 0600), 0);
+  fs::create_hard_link(dir / "awkward.65d", dir / "out/A%25B.bas");
+  const std::string pipe =
+      "Output file out/USR%20CA.bas is a named pipe, not a file: move it away or write into "
+      "another folder\r\n";
+  const std::string folder =
+      "Output file out/%2EHID.bas is a folder, not a file: move it away or write into another "
+      "folder\r\n";
+  const std::string rest =
+      "awkward.65d: entry BAD   : track 30 has no track header\r\n" + chose_row_3 +
+      "awkward.65d TWIN: not converted: out/TWIN.bas was written for awkward.65d TWIN in this "
+      "run\r\n";
+  run_setup guarded;
+  guarded.alarm_seconds = 20;  // a pipe opened would wait for a reader
+
+  const run_result kept = run_brenvik(dir, {"-disk", "awkward.65d", "-o", "out/"}, guarded);
+  EXPECT_EQ(kept.status, 1);
+  EXPECT_EQ(kept.err,
+            "Output file out/E%2FMARS.bas exists! Use -f to force overwrite.\r\n"
+            "Output file out/BEXEC%2A.bas exists! Use -f to force overwrite.\r\n" +
+                pipe + folder + "Output file out/A%25B.bas exists! Use -f to force overwrite.\r\n" +
+                chose_row_3 + rest + "2 files written to out/\r\n");
+  EXPECT_TRUE(fs::is_symlink(dir / "out/E%2FMARS.bas"));
+
+  const run_result forced = run_brenvik(dir, {"-f", "-disk", "awkward.65d", "-o", "out/"}, guarded);
+  EXPECT_EQ(forced.status, 1);
+  EXPECT_EQ(forced.err, chose_row_3 + chose_row_3 + pipe + folder +
+                            "Output file out/A%25B.bas is also an input of this run: write into "
+                            "another folder\r\n" +
+                            chose_row_3 + rest + "4 files written to out/\r\n");
+  EXPECT_EQ(read_file(dir / "victim"), "victim");
+  EXPECT_EQ(read_file(dir / "awkward.65d"), awkward_disk().flat());
+  for (const std::string name : {"E%2FMARS.bas", "BEXEC%2A.bas"}) {
+    EXPECT_FALSE(fs::is_symlink(dir / "out" / name)) << name;
+    EXPECT_EQ(fs::status(dir / "out" / name).permissions() & fs::perms::others_write,
+              fs::perms::none)
+        << name;
+  }
+  EXPECT_EQ(read_file(dir / "out/E%2FMARS.bas"), program_on(14));
+  EXPECT_EQ(read_file(dir / "out/BEXEC%2A.bas"), program_on(15));
+  EXPECT_TRUE(fs::is_fifo(dir / "out/USR%20CA.bas"));
+  EXPECT_TRUE(fs::is_directory(dir / "out/%2EHID.bas"));
+
+  // -o naming a link: the file it points to is replaced, and the link stays.
+  fs::create_symlink("victim", dir / "link.bas");
+  const run_result named = run({"-f", "-disk", "awkward.65d", "-o", "link.bas", "E/MARS"});
+  EXPECT_EQ(named.status, 0) << named.err;
+  EXPECT_TRUE(fs::is_symlink(dir / "link.bas"));
+  EXPECT_EQ(read_file(dir / "victim"), program_on(14));
+}
+
+// A name longer than the folder takes refuses that entry alone; an output whose own name
+// fits is replaced, however long (its temporary's name fits too).
+TEST_F(folder_e2e, long_names_in_a_folder) {
+  std::filesystem::create_directories(dir / "out");
+  const auto limit = static_cast<std::size_t>(pathconf((dir / "out").c_str(), _PC_NAME_MAX));
+  // A directory line holds at most 250 bytes: names grow long by escaping, '"' as %22.
+  const std::string quotes(100, '"');
+  const std::size_t escaped = (limit - 4) / 3;
+  const std::string fits = std::string(escaped, '"') + std::string(limit - 4 - 3 * escaped, 'A');
+  std::string fits_file;
+  for (std::size_t i = 0; i < escaped; ++i)
+    fits_file += "%22";
+  fits_file += std::string(limit - 4 - 3 * escaped, 'A') + ".bas";
+  ASSERT_EQ(fits_file.size(), limit);
+  fake_hexdos hexdos;
+  hexdos.directory({{2, quotes}, {3, fits}, {4, "HI"}}, 5);
+  for (unsigned track = 2; track <= 4; ++track)
+    hexdos.file(static_cast<int>(track), image_of(0x0B00, {{track, "\x80"}}));
+  write_file(dir / "hexdos.img", hexdos.disk().flat());
+  write_file(dir / "out" / fits_file, "old");
+
+  const run_result result = run({"-f", "-w0", "-disk", "hexdos.img", "-o", "out/"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "hexdos.img " + quotes +
+                            ": not converted: its file name in out/ would be 304 bytes, " +
+                            "longer than the " + std::to_string(limit) +
+                            " a name may have there: convert it alone with -o <file>\r\n" +
+                            "3 files written to out/\r\n");
+  EXPECT_EQ(files_in("out"), (std::set<std::string>{"DIRECTORY.bas", fits_file, "HI.bas"}));
+  EXPECT_EQ(read_file(dir / "out" / fits_file), "3 END\r\n");
+  EXPECT_EQ(read_file(dir / "out/HI.bas"), "4 END\r\n");
 }
 
 TEST_F(folder_e2e, files_into_a_folder) {

@@ -4,6 +4,7 @@
 // before the run ends by that signal, and a run killed outright leaves it for the next
 // run of the same output to remove.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -99,6 +100,31 @@ TEST_F(output_file_e2e, the_next_run_removes_what_a_killed_run_left) {
   EXPECT_EQ(leftovers(), (std::vector<std::string>{".out.tok." + std::to_string(getpid()) + "-7~",
                                                    "other.tok"}));
   std::filesystem::remove(dir / (".out.tok." + std::to_string(getpid()) + "-7~"));
+}
+
+// An output whose name is as long as its folder takes gets a temporary whose name fits too:
+// -f replaces it, and the temporary of a run killed on the way goes with the next run.
+TEST_F(output_file_e2e, a_long_name_has_a_temporary_that_fits) {
+  const auto limit = static_cast<std::size_t>(pathconf(dir.path().c_str(), _PC_NAME_MAX));
+  const std::string name(limit, 'o');
+  write_file(dir / name, "old");
+  run_setup killed;
+  killed.wrapper = strace({"-o", "/dev/null", "-e", "inject=rename:signal=KILL"});
+  const std::vector<std::string> args = {"-t", "-w0", "-f", "-o", name, "new.bas"};
+  EXPECT_EQ(run_brenvik(dir, args, killed).status, 128 + SIGKILL);
+  EXPECT_EQ(read_file(dir / name), "old");
+  const std::vector<std::string> left = leftovers();
+  ASSERT_EQ(left.size(), 2u);
+  EXPECT_EQ(left[1], name);
+  EXPECT_LE(left[0].size(), limit);
+  EXPECT_TRUE(left[0].starts_with('.') && left[0].substr(1, 100) == name.substr(0, 100) &&
+              left[0].ends_with("-0~"))
+      << left[0];
+
+  const run_result next = run_brenvik(dir, args);
+  EXPECT_EQ(next.status, 0) << next.err;
+  EXPECT_EQ(read_file(dir / name), new_image);
+  EXPECT_EQ(leftovers(), std::vector<std::string>{name});
 }
 
 // Where the folder cannot hold a nameless file, the temporary has a name from the start.

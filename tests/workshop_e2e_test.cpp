@@ -196,6 +196,35 @@ TEST_F(workshop_e2e, shared_tracks_and_exact_names) {
   EXPECT_EQ(run({"-w3", "-disk", "ov.65d", "hello"}).out, "10 PRINT \"HI\"\r\n");
 }
 
+// A flat disk as a bitstream and back gives the same image; a blank disk lists empty, takes a
+// program and checks sound.
+TEST_F(workshop_e2e, forms_both_ways_and_a_blank_disk) {
+  fake_disk disk = sample({os65d3, hello, dice, data});
+  for (int track = 1; track < 40; ++track)
+    if (track < 12 || track == 13 || track > 20) disk.file(track, {});
+  write_file(dir / "d.65d", disk.flat());
+  EXPECT_EQ(run({"-disk", "d.65d", "-form", "bitstream", "-o", "d.os5"}).status, 0);
+  EXPECT_EQ(read_file(dir / "d.os5").substr(0, 19),
+            std::string("OSIDISKBITSTREAM\x01\x00\x01", 19));
+  EXPECT_EQ(run({"-disk", "d.os5", "-raw", "DATA"}).out,
+            std::string(data_file.begin(), data_file.end()));
+  EXPECT_EQ(run({"-disk", "d.os5", "-form", "flat", "-o", "back.65d"}).status, 0);
+  EXPECT_EQ(read_file(dir / "back.65d"), disk.flat());
+
+  run_result result = run({"-blank", "blank.65d"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(run({"-disk", "blank.65d"}).out, "free: 38 tracks, longest run 27 from track 13\r\n");
+  write_file(dir / "hello.bas", "10 PRINT \"HI\"\r\n");
+  result = run({"-t", "-w3", "-disk", "blank.65d", "-o", "blank.65d", "-f", "HELLO=hello.bas"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(
+      run({"-disk", "blank.65d"}).out,
+      "HELLO   1-1    BASIC $327E 14 bytes\r\nfree: 37 tracks, longest run 27 from track 13\r\n");
+  EXPECT_EQ(run({"-disk", "blank.65d", "-check"}).out,
+            "blank.65d: nothing wrong: 40 tracks, 1 entry\r\n");
+  EXPECT_EQ(run({"-blank", "blank.65d"}).status, 1);  // no -f
+}
+
 // -check on a disk damaged on purpose: every finding one line, the summary, status 1; the
 // same as JSON; a sound disk says so with status 0.
 TEST_F(workshop_e2e, a_check_reports_each_thing_wrong) {
@@ -212,17 +241,29 @@ TEST_F(workshop_e2e, a_check_reports_each_thing_wrong) {
   cut[5 + 1 + 17] = 0x00;  // the second record's link: $3200, behind it
   cut[5 + 1 + 18] = 0x32;
   disk.file(14, cut);
+  for (const int track : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 15, 16, 17, 18, 19, 20, 24, 25, 26})
+    disk.file(track, {});
+  for (int track = 27; track < 40; ++track)
+    disk.file(track, {});
+  disk.raw_track(30, {0x43, 0x57, bcd(31), 0x58});  // the header of another track
+  bytes_t no_end(7 + 2048, 0);                      // a sector without 47 53 after its pages
+  const unsigned char marks[] = {0x43, 0x57, bcd(31), 0x58, 0x76, 0x01, 0x08};
+  std::copy(std::begin(marks), std::end(marks), no_end.begin());
+  disk.raw_track(31, no_end);
   write_file(dir / "bad.65d", disk.flat());
   const run_result result = run({"-disk", "bad.65d", "-check"});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out,
+            "bad.65d: track 13 is unformatted\r\n"
+            "bad.65d: track 30 has the header of track 31\r\n"
+            "bad.65d: track 31: sector 1 has no end mark 47 53\r\n"
             "bad.65d: entries ZZ and BIO both claim tracks 22-22\r\n"
             "bad.65d: entry NOBCD: track number 1F is not BCD\r\n"
             "bad.65d: entry DIRECT covers track 12, which holds the directory\r\n"
             "bad.65d: entry DIRECT: track 13 has no track header\r\n"
             "bad.65d: entry CUT: its BASIC program's chain of line links breaks: the line at "
             "$3290 links to $3200\r\n"
-            "bad.65d: 5 problems on 40 tracks, 6 entries\r\n");
+            "bad.65d: 8 problems on 40 tracks, 6 entries\r\n");
   const run_result json = run({"-disk", "bad.65d", "-check", "-json"});
   EXPECT_EQ(json.status, 1);
   EXPECT_NE(json.out.find("{\"kind\": \"overlap\", \"track\": 22, \"entry\": \"ZZ\", \"text\": "
@@ -230,7 +271,10 @@ TEST_F(workshop_e2e, a_check_reports_each_thing_wrong) {
             std::string::npos)
       << json.out;
 
-  write_file(dir / "good.65d", sample({os65d3, hello, dice, data}).flat());
+  fake_disk good = sample({os65d3, hello, dice, data});
+  for (int track = 1; track < 40; ++track)
+    if (track < 12 || track == 13 || track > 20) good.file(track, {});
+  write_file(dir / "good.65d", good.flat());
   EXPECT_EQ(run({"-disk", "good.65d", "-check"}).out,
             "good.65d: nothing wrong: 40 tracks, 4 entries\r\n");
 }

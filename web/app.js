@@ -246,7 +246,6 @@ function open_disk(bytes, name) {
   body.replaceChildren();
   $("free").textContent = "";
   $("zip-status").textContent = "";
-  $("check-report").hidden = true;
   if (r.status !== 0) {
     $("disk-facts").textContent = "This disk cannot be read.";
     $("zip-all").disabled = true;
@@ -290,12 +289,6 @@ function open_disk(bytes, name) {
       (dir.longest_free_run ? `, longest run ${dir.longest_free_run.length} from track ${dir.longest_free_run.first}` : "") + ".";
   $("zip-all").disabled = !dir.entries.some((e) => e.kind === "basic");
   $("directory-text").textContent = text_of(call("disk_directory", bytes, {text: name}, 0, version).data);
-}
-
-// The disk's check, as -check prints it.
-function check_disk() {
-  const r = call("check_disk", state.disk, {text: state.disk_name}, 0);
-  show_messages($("check-report"), r.messages + text_of(r.data));
 }
 
 function list_entry(entry) {
@@ -421,7 +414,6 @@ async function start() {
     if (state.image) open_file(state.image, state.image_name);
   }));
   $("zip-all").addEventListener("click", zip_all);
-  $("check").addEventListener("click", check_disk);
   $("listing-download").addEventListener("click", () => download(state.listing, state.listing_name, "text/plain"));
   $("tokenize").addEventListener("click", () => tokenize(state.tokenized_name ? stem(state.tokenized_name) : "listing"));
   $("tokenize-download").addEventListener("click", () => download(state.tokenized, state.tokenized_name));

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
-#include "cli/check_report.h"
 #include "cli/directory.h"
 #include "cli/disk_words.h"
 #include "cli/memory_words.h"
@@ -306,19 +305,6 @@ brenvik_result* brenvik_disk_directory(const unsigned char* disk, size_t size,
     write_directory(c.out.get(), *volume, entries);
   }
   return c.finish(exit_success);
-}
-
-brenvik_result* brenvik_check_disk(const unsigned char* disk, size_t size, const char* disk_name,
-                                   int json) {
-  call c;
-  const auto bytes = image_in_memory(std::span(disk, size));
-  const auto shape = identify_disk(*bytes, disk_name, c.err.get());
-  if (!shape) return c.finish(exit_failure);
-  disk::problem why;
-  const auto volume = disk::open_volume(*bytes, *shape, why);
-  const std::size_t wrong =
-      write_check_report(c.out.get(), disk_name, volume.get(), why, shape->tracks, json != 0);
-  return c.finish(wrong == 0 ? exit_success : exit_failure);
 }
 
 brenvik_result* brenvik_list_entry(const unsigned char* disk, size_t size, const char* disk_name,

@@ -52,12 +52,6 @@ brenvik_result* brenvik_tokenize(const char* listing, size_t size, const char* l
 brenvik_result* brenvik_disk_directory(const unsigned char* disk, size_t size,
                                        const char* disk_name, int json, int version);
 
-/* A disk's check: brenvik -disk <disk_name> -check (json 0), or with -json (json 1): one line
- * for each thing wrong in its directory and the files it names, and a summary. Status 1
- * when anything is wrong. */
-brenvik_result* brenvik_check_disk(const unsigned char* disk, size_t size, const char* disk_name,
-                                   int json);
-
 /* The listing of one entry of a disk: brenvik -disk <disk_name> [-w<version>] <entry>. */
 brenvik_result* brenvik_list_entry(const unsigned char* disk, size_t size, const char* disk_name,
                                    const char* entry, int version);

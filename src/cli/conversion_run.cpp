@@ -23,7 +23,6 @@ namespace {
 // How many outputs the run writes: one per input, or one disk or directory.
 int outputs_of(const run_options& options) {
   if (options.disk_name && (options.writes_disk() || options.json || options.check)) return 1;
-  if (options.disk_name) return std::max<int>(1, static_cast<int>(options.inputs.size()));
   return std::max<int>(1, static_cast<int>(options.inputs.size()));
 }
 

@@ -13,7 +13,7 @@ namespace brenvik {
 // `err`. Standard output is refused when the run reads it as an input.
 //
 // Every named output is written to a new file beside it that takes its place only when the
-// conversion has ended (see output_guard.h), so that a failure or a kill leaves it as it
+// conversion has ended (see destination.h), so that a failure or a kill leaves it as it
 // was. Returns 0 when every input was converted, 1 otherwise.
 int convert_inputs(const run_options& options, FILE* std_in, FILE* std_out, FILE* err);
 

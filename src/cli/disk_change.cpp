@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "cli/destination.h"
 #include "cli/disk_open.h"
 #include "cli/disk_words.h"
-#include "cli/output_guard.h"
 #include "cli/paths.h"
+#include "disk/blank_disk.h"
 #include "disk/container.h"
-#include "disk/disk_forms.h"
 #include "disk/disk_store.h"
+#include "disk/form_conversion.h"
 #include "messages.h"
 #include "tokenize/tokenizer.h"
 #include "tokenize/typed.h"
@@ -236,6 +237,40 @@ bool write_and_read_back(const run_context& run, disk::disk_store& store,
   return true;
 }
 
+// Lays the changed disk out in -form's form, when that is not the form read: `file` and
+// `shape` become the new image's. False after a message when a track cannot be read or would
+// not fit the new form whole: nothing of a disk is lost in a conversion.
+bool convert(const run_context& run, disk::disk_store& store, disk::geometry& shape,
+             std::vector<unsigned char>& file) {
+  const run_options& options = run.options;
+  const disk::form target = options.form == disk_form::flat        ? disk::form::flat
+                            : options.form == disk_form::bitstream ? disk::form::bitstream
+                                                                   : shape.kind;
+  if (target == shape.kind) return true;
+  const char* disk_name = options.disk_name->c_str();
+  const auto bytes = image_in_memory(store.file());
+  std::vector<unsigned char> converted;
+  std::vector<disk::cut_track> cut;
+  const disk::conversion_problem p = disk::convert_form(*bytes, shape, target, converted, cut);
+  if (p.kind == disk::conversion_problem::no_flat_form) {
+    report(run.err, message::no_flat_form, run.program(), disk_name);
+    return false;
+  }
+  if (p.kind == disk::conversion_problem::unreadable) {
+    report(run.err, message::entry_problem, disk_name, "-form",
+           describe({.kind = disk::problem::unreadable, .track = p.track}).c_str());
+    return false;
+  }
+  for (const disk::cut_track& c : cut)
+    report(run.err, message::track_does_not_fit, disk_name, c.track, c.bytes);
+  if (!cut.empty()) return false;
+  const auto made = image_in_memory(converted);
+  disk::container_problem container;
+  if (!disk::identify(*made, shape, container)) return false;
+  file = std::move(converted);
+  return true;
+}
+
 }  // namespace
 
 int change_disk(const run_context& run) {
@@ -270,10 +305,7 @@ int change_disk(const run_context& run) {
     return exit_failure;
   }
   std::vector<unsigned char> file = store->file();
-  const disk::form target = options.form == disk_form::flat        ? disk::form::flat
-                            : options.form == disk_form::bitstream ? disk::form::bitstream
-                                                                   : shape.kind;
-  if (target != shape.kind) file = disk::convert_form(store->file(), shape, target, shape);
+  if (!convert(run, *store, shape, file)) return exit_failure;
   if (!write_and_read_back(run, *store, file, shape, *to, *output_path)) return exit_failure;
   return to->close(run, false) == outcome::converted ? exit_success : exit_failure;
 }

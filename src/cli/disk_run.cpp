@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/destination.h"
 #include "cli/directory.h"
 #include "cli/disk_open.h"
 #include "cli/disk_words.h"
-#include "cli/output_guard.h"
 #include "cli/paths.h"
 #include "disk/container.h"
 #include "disk/os65d.h"
@@ -53,10 +53,10 @@ outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry
   }
   const std::string label =
       std::string(disk_name) + " " + name.substr(0, name.find_last_not_of(' ') + 1);
-  const auto output = run.claim_output(entry_output_name(entry.name), label);
-  if (!output) return outcome::rejected;
+  const output_claim output = run.claim_output(entry_output_name(entry.name), label);
+  if (output.refused) return outcome::rejected;
   outcome refusal = outcome::failed;
-  std::optional<destination> to = destination::open(run, *output, refusal);
+  std::optional<destination> to = destination::open(run, output.path, refusal);
   if (!to) return refusal;
   const image_origin origin{.version = run.options.version,
                             .load_address = run.options.load_address.value_or(found->load_address),
@@ -80,10 +80,10 @@ outcome write_raw_entry(const run_context& run, disk::volume& disk, const disk::
   }
   const std::string label =
       std::string(disk_name) + " " + name.substr(0, name.find_last_not_of(' ') + 1);
-  const auto output = run.claim_output(entry_output_name(entry.name, ".bin"), label);
-  if (!output) return outcome::rejected;
+  const output_claim output = run.claim_output(entry_output_name(entry.name, ".bin"), label);
+  if (output.refused) return outcome::rejected;
   outcome refusal = outcome::failed;
-  std::optional<destination> to = destination::open(run, *output, refusal);
+  std::optional<destination> to = destination::open(run, output.path, refusal);
   if (!to) return refusal;
   std::fwrite(file.data(), 1, file.size(), to->stream());
   return to->close(run, false);

@@ -6,7 +6,7 @@
 #include <cctype>
 #include <string_view>
 
-#include "cli/output_guard.h"
+#include "cli/destination.h"
 #include "disk/container.h"
 #include "image/decoder.h"
 #include "messages.h"
@@ -28,12 +28,11 @@ bool looks_like_disk(int descriptor) {
          disk::bitstream_signature == std::string_view(start, sizeof start);
 }
 
-// The output of the input `input_name` (null: standard input), or nothing after a message
-// when another input of this run was written there (rejected).
-std::optional<std::optional<std::string>> output_of(const run_context& run,
-                                                    const std::string* input_name) {
+// The output of the input `input_name` (null: standard input), refused after a message when
+// another input of this run was written there.
+output_claim output_of(const run_context& run, const std::string* input_name) {
   // Standard input never goes to a folder: the run refuses that before it starts.
-  if (input_name == nullptr) return run.options.output_name;
+  if (input_name == nullptr) return {.path = run.options.output_name};
   return run.claim_output(file_output_name(*input_name, run.options.text_mode ? ".tok" : ".bas"),
                           *input_name);
 }
@@ -63,8 +62,8 @@ int list_image(const run_context& run, FILE* input, const std::string* input_nam
 // discarded first and the count is used up.
 outcome convert_file(const run_context& run, const std::string* input_name, int& skip_count) {
   const run_options& options = run.options;
-  const auto output = output_of(run, input_name);
-  if (!output) return outcome::rejected;
+  const output_claim output = output_of(run, input_name);
+  if (output.refused) return outcome::rejected;
   FILE* input = input_name != nullptr ? run.open_input(*input_name) : run.std_in;
   if (input == nullptr) return outcome::failed;
   const char* label = input_name != nullptr ? input_name->c_str() : message::standard_input;
@@ -79,7 +78,7 @@ outcome convert_file(const run_context& run, const std::string* input_name, int&
   bool read_failed = std::ferror(input) != 0;
   outcome refusal = outcome::failed;
   std::optional<destination> to;
-  if (!read_failed) to = destination::open(run, *output, refusal);
+  if (!read_failed) to = destination::open(run, output.path, refusal);
   if (!to) {
     if (read_failed) report(run.err, message::read_error, run.program(), label);
     close_input();

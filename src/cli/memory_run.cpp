@@ -4,9 +4,9 @@
 #include <span>
 #include <string>
 
+#include "cli/destination.h"
 #include "cli/memory_words.h"
 #include "cli/output_folder.h"
-#include "cli/output_guard.h"
 #include "image/decoder.h"
 #include "image_bytes.h"
 #include "memory/memory_image.h"

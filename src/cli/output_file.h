@@ -21,8 +21,10 @@ class output_file {
 
   // Starts a new file for the output `name`. Returns null when no file can be created in
   // its folder. `mode_from`, when not null, is an existing file whose permissions the new
-  // file takes.
-  static std::unique_ptr<output_file> create(const std::string& name, const char* mode_from);
+  // file takes. With `follow_link`, a symbolic link at `name` is followed: the file it
+  // points to is replaced (as cp does); else the link itself is.
+  static std::unique_ptr<output_file> create(const std::string& name, const char* mode_from,
+                                             bool follow_link);
 
   ~output_file();
   output_file(const output_file&) = delete;
@@ -32,8 +34,8 @@ class output_file {
   // The file, open for reading as well: what was written can be read back before commit().
   int descriptor() const { return descriptor_; }
 
-  // Flushes and closes the stream; false when a write failed.
-  bool close();
+  // Flushes the stream; false when a write failed. The file stays open for reading back.
+  bool flush();
 
   // Gives the closed file the output's name: replacing a file of that name when `replace`,
   // else only if none exists (`exists` when one does, even one made meanwhile). A file that
@@ -41,9 +43,6 @@ class output_file {
   commit_result commit(bool replace);
 
  private:
-  // True when the file at `path` holds exactly what was written, with the same permissions.
-  bool holds_the_same(const std::string& path) const;
-
   output_file(std::string name, std::string directory, int descriptor, std::string temporary);
 
   std::string name_;

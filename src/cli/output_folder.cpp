@@ -1,5 +1,8 @@
 #include "cli/output_folder.h"
 
+#include <unistd.h>
+
+#include <climits>
 #include <cstdio>
 
 #include "cli/paths.h"
@@ -15,6 +18,11 @@ bool kept_in_file_names(unsigned char c) {
 }
 
 }  // namespace
+
+output_folder::output_folder(std::string given) : given_(std::move(given)) {
+  name_limit_ = pathconf(given_.c_str(), _PC_NAME_MAX);
+  if (name_limit_ <= 0) name_limit_ = NAME_MAX;
+}
 
 std::string output_folder::path_of(std::string_view file_name) const {
   std::string path = given_;

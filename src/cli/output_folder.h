@@ -10,9 +10,13 @@ namespace brenvik {
 class output_folder {
  public:
   // `given` is the folder as the command line names it, with or without a trailing '/'.
-  explicit output_folder(std::string given) : given_(std::move(given)) {}
+  // The folder exists.
+  explicit output_folder(std::string given);
 
   const std::string& given() const { return given_; }
+
+  // The most bytes a file name in the folder may have.
+  long name_limit() const { return name_limit_; }
 
   // The path of the file `file_name` in the folder.
   std::string path_of(std::string_view file_name) const;
@@ -25,6 +29,7 @@ class output_folder {
 
  private:
   std::string given_;
+  long name_limit_;
   std::map<std::string, std::string> claimed_;  // path: the input written to it
   int written_ = 0;
 };

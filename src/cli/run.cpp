@@ -6,13 +6,47 @@ namespace brenvik {
 
 namespace {
 
-bool same_regular_file(const struct stat& a, const struct stat& b) {
-  return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+// Adds the file `path` names to `files`, as a regular file or as one still missing.
+void identify(const std::string& path, files_read& files) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) {
+    files.missing.push_back(path);
+  } else if (S_ISREG(status.st_mode)) {
+    files.identities.emplace(status.st_dev, status.st_ino);
+  }
 }
 
-bool is_file(const std::string& path, const struct stat& file) {
-  struct stat status {};
-  return stat(path.c_str(), &status) == 0 && same_regular_file(file, status);
+// The files the run of `options` reads: a named input, standard input (`std_in`) when none
+// is named, the disk image, the files put and the listings stored into it, or the memory
+// image.
+files_read identify_files_read(const run_options& options, FILE* std_in) {
+  files_read files;
+  if (options.memory_name) {
+    identify(*options.memory_name, files);
+  } else if (options.disk_name) {
+    // A changed copy of the disk may take the disk's own place with -f: it is written beside
+    // it, read back and checked, and only then renamed over it.
+    identify(*options.disk_name, files);
+    if (options.writes_disk() && options.force_overwrite && !files.identities.empty()) {
+      files.replaceable = *files.identities.begin();
+    }
+    for (const disk_operation& op : options.operations)
+      if (op.kind == disk_operation::put) identify(op.value, files);
+    if (options.text_mode) {  // else the inputs name entries
+      for (const std::string& input : options.inputs)
+        identify(listing_path(input), files);
+    }
+  } else if (options.inputs.empty()) {
+    struct stat input {};
+    const int descriptor = fileno(std_in);
+    if (descriptor >= 0 && fstat(descriptor, &input) == 0 && S_ISREG(input.st_mode)) {
+      files.identities.emplace(input.st_dev, input.st_ino);
+    }
+  } else {
+    for (const std::string& input : options.inputs)
+      identify(input, files);
+  }
+  return files;
 }
 
 }  // namespace
@@ -29,27 +63,18 @@ FILE* run_context::open_input(const std::string& name) const {
 }
 
 bool run_context::reads(const struct stat& file) const {
-  if (options.memory_name) return is_file(*options.memory_name, file);
-  if (options.disk_name) {
-    // A changed copy of the disk may take the disk's own place with -f: it is written beside
-    // it, read back and checked, and only then renamed over it.
-    if (is_file(*options.disk_name, file)) {
-      return !(options.writes_disk() && options.force_overwrite);
+  if (!S_ISREG(file.st_mode)) return false;
+  if (!read_) read_ = identify_files_read(options, std_in);
+  const std::pair identity{file.st_dev, file.st_ino};
+  if (read_->replaceable == identity) return false;
+  if (read_->identities.contains(identity)) return true;
+  for (const std::string& path : read_->missing) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+        status.st_dev == file.st_dev && status.st_ino == file.st_ino) {
+      return true;
     }
-    for (const disk_operation& op : options.operations)
-      if (op.kind == disk_operation::put && is_file(op.value, file)) return true;
-    if (!options.text_mode) return false;  // the inputs name entries
-    for (const std::string& input : options.inputs)
-      if (is_file(listing_path(input), file)) return true;
-    return false;
   }
-  if (options.inputs.empty()) {
-    struct stat input {};
-    const int descriptor = fileno(std_in);
-    return descriptor >= 0 && fstat(descriptor, &input) == 0 && same_regular_file(file, input);
-  }
-  for (const std::string& input : options.inputs)
-    if (is_file(input, file)) return true;
   return false;
 }
 
@@ -58,16 +83,19 @@ std::optional<std::string> run_context::output_path(std::string_view file_name) 
   return options.output_name;
 }
 
-std::optional<std::optional<std::string>> run_context::claim_output(
-    std::string_view file_name, const std::string& input) const {
-  std::optional<std::string> path = output_path(file_name);
+output_claim run_context::claim_output(std::string_view file_name, const std::string& input) const {
+  output_claim claim{.path = output_path(file_name)};
   if (folder != nullptr) {
-    if (const std::string* first = folder->claim(*path, input)) {
-      report(err, message::output_taken, input.c_str(), path->c_str(), first->c_str());
-      return std::nullopt;
+    if (std::cmp_greater(file_name.size(), folder->name_limit())) {
+      report(err, message::output_name_too_long, input.c_str(), folder->given().c_str(),
+             file_name.size(), folder->name_limit());
+      claim.refused = true;
+    } else if (const std::string* first = folder->claim(*claim.path, input)) {
+      report(err, message::output_taken, input.c_str(), claim.path->c_str(), first->c_str());
+      claim.refused = true;
     }
   }
-  return path;
+  return claim;
 }
 
 std::string listing_path(const std::string& input) {

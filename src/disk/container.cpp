@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 namespace brenvik::disk {
@@ -29,18 +30,6 @@ struct bitstream_type {
 constexpr bitstream_type bitstream_types[] = {
     {false, 40, 0xD00}, {true, 77, 0x1500}, {false, 80, 0xD00}};
 
-// The data byte of a frame whose data bits arrive in a byte most significant bit first.
-constexpr std::array<unsigned char, 256> reversed = [] {
-  std::array<unsigned char, 256> table{};
-  for (unsigned b = 0; b < 256; ++b) {
-    unsigned r = 0;
-    for (unsigned i = 0; i < 8; ++i)
-      r |= ((b >> i) & 1u) << (7 - i);
-    table[b] = static_cast<unsigned char>(r);
-  }
-  return table;
-}();
-
 // 1 for a byte with an odd number of one bits: its even parity bit.
 constexpr std::array<unsigned char, 256> parity = [] {
   std::array<unsigned char, 256> table{};
@@ -49,44 +38,81 @@ constexpr std::array<unsigned char, 256> parity = [] {
   return table;
 }();
 
-constexpr unsigned frame_bits = 11;  // start, 8 data, parity, stop
+constexpr unsigned frame_bits = 11;       // start, 8 data, parity, stop
+constexpr std::size_t bits_padding = 16;  // idle bytes after a track, for 64-bit loads
 
-// The 64 bits from bit `at` on, the first in the most significant place; `bits` must hold
-// 9 bytes from at / 8 on.
+// A frame's 10 bits after its start bit, as they arrive (first bit most significant): its data
+// byte, and frame_broken when the parity or the stop bit is wrong. One lookup decodes a frame.
+constexpr unsigned frame_broken = 0x100;
+constexpr std::array<std::uint16_t, 1024> frame_values = [] {
+  std::array<std::uint16_t, 1024> table{};
+  for (unsigned bits = 0; bits < 1024; ++bits) {
+    unsigned value = 0;
+    for (unsigned i = 0; i < 8; ++i)
+      value |= ((bits >> (9 - i)) & 1u) << i;
+    const bool broken = ((bits >> 1) & 1u) != parity[value] || (bits & 1u) == 0;
+    table[bits] = static_cast<std::uint16_t>(value | (broken ? frame_broken : 0));
+  }
+  return table;
+}();
+
+// The bits from bit `at` on, the first in the most significant place: at least 57 of them,
+// 0s after. `bits` must hold 8 bytes from at / 8 on.
 std::uint64_t bits_at(const unsigned char* bits, std::size_t at) {
   std::uint64_t word = 0;
   std::memcpy(&word, bits + at / 8, sizeof word);
   if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-  const unsigned shift = at % 8;
-  const std::uint64_t next = bits[at / 8 + 8];
-  return shift == 0 ? word : word << shift | next >> (8 - shift);
+  return word << (at % 8);
 }
 
-// Decodes the frames of a bitstream track: the line idles at 1 between frames.
+// Decodes the frames of a bitstream track, `bits` followed by bits_padding idle bytes: the
+// line idles at 1 between frames, and the first 0 is a start bit. Tracks hold long runs of
+// frames back to back, so a 64-bit window that starts at a start bit and has 0s where the next
+// four frames' start bits would be is decoded as five frames at once, a table lookup each;
+// anything else (idle bits, a gap, the track's end) goes a frame or an idle run at a time.
 void decode_frames(std::span<const unsigned char> bits, track& into) {
-  std::vector<unsigned char> padded(bits.size() + 16, 0xFF);
-  std::memcpy(padded.data(), bits.data(), bits.size());
   const std::size_t total = bits.size() * 8;
-  into.bytes.reserve(total / frame_bits);
-  into.frame_bits.reserve(total / frame_bits);
+  if (total < frame_bits) return;
+  const std::size_t most = total / frame_bits;
+  into.bytes.resize(most);
+  into.frame_bits.resize(most);
+  unsigned char* value_out = into.bytes.data();
+  std::uint32_t* bit_out = into.frame_bits.data();
+  std::size_t count = 0;
+  unsigned broken = 0;  // the frame_broken bits of every frame decoded, or-ed
+  // Frames must end by `total`: a start bit after `last_start` begins no frame.
+  const std::size_t last_start = total - frame_bits;
+  const auto decode = [&](std::uint64_t word, unsigned frame, std::size_t at) {
+    const unsigned entry = frame_values[(word >> (53 - frame * frame_bits)) & 0x3FF];
+    broken |= entry;
+    value_out[count + frame] = static_cast<unsigned char>(entry);
+    bit_out[count + frame] = static_cast<std::uint32_t>(at + std::size_t{frame} * frame_bits);
+  };
+  constexpr std::uint64_t start_bits =
+      1ull << 63 | 1ull << 52 | 1ull << 41 | 1ull << 30 | 1ull << 19;
   std::size_t at = 0;
-  while (at + frame_bits <= total) {
-    std::uint64_t word = bits_at(padded.data(), at);
-    const auto idle = static_cast<unsigned>(std::countl_one(word));
-    if (idle + frame_bits > 64) {
-      at += idle;  // the line idles on past this word
-      continue;
+  while (at <= last_start) {
+    const std::uint64_t word = bits_at(bits.data(), at);
+    if ((word & start_bits) == 0 && at + std::size_t{4} * frame_bits <= last_start) {
+      for (unsigned frame = 0; frame < 5; ++frame)
+        decode(word, frame, at);
+      count += 5;
+      at += std::size_t{5} * frame_bits;
+    } else if ((word >> 63) == 0) {
+      decode(word, 0, at);
+      ++count;
+      at += frame_bits;
+    } else {
+      at += static_cast<unsigned>(std::countl_one(word));  // past the ones, no further
     }
-    at += idle;
-    if (at + frame_bits > total) break;
-    const auto frame = static_cast<unsigned>((word << idle) >> (64 - frame_bits));
-    const unsigned char value = reversed[(frame >> 2) & 0xFF];
-    if ((parity[value] ^ ((frame >> 1) & 1)) != 0 || (frame & 1) == 0) {
-      into.frame_errors.push_back(static_cast<std::uint32_t>(into.bytes.size()));
-    }
-    into.bytes.push_back(value);
-    into.frame_bits.push_back(static_cast<std::uint32_t>(at));
-    at += frame_bits;
+  }
+  into.bytes.resize(count);
+  into.frame_bits.resize(count);
+  if ((broken & frame_broken) == 0) return;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t start = bit_out[i];
+    if ((frame_values[(bits_at(bits.data(), start) >> 53) & 0x3FF] & frame_broken) != 0)
+      into.frame_errors.push_back(static_cast<std::uint32_t>(i));
   }
 }
 
@@ -141,16 +167,22 @@ bool identify(image_bytes& image, geometry& found, container_problem& problem) {
 
 track read_track(image_bytes& image, const geometry& disk, int number) {
   track result;
-  std::vector<unsigned char> raw(disk.track_size);
   const std::uint64_t offset = disk.first_track + disk.track_size * static_cast<unsigned>(number);
-  if (number < 0 || number >= disk.tracks || !image.read(offset, raw)) return result;
-  result.read = true;
+  if (number < 0 || number >= disk.tracks) return result;
   if (disk.kind == form::flat) {
-    result.bytes = std::move(raw);
-  } else {
-    result.line_bits = raw.size() * 8;
-    decode_frames(raw, result);
+    result.bytes.resize(disk.track_size);
+    result.read = image.read(offset, result.bytes);
+    if (!result.read) result.bytes.clear();
+    return result;
   }
+  // The track's bits, then idle line for the decoder's loads past its end.
+  const auto raw = std::make_unique_for_overwrite<unsigned char[]>(disk.track_size + bits_padding);
+  std::fill_n(raw.get() + disk.track_size, bits_padding, 0xFF);
+  const std::span<unsigned char> bits(raw.get(), disk.track_size);
+  if (!image.read(offset, bits)) return result;
+  result.read = true;
+  result.line_bits = bits.size() * 8;
+  decode_frames(bits, result);
   return result;
 }
 

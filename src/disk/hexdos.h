@@ -29,6 +29,7 @@ class hexdos_volume final : public volume {
 
   const geometry& shape() const override { return shape_; }
   const char* dos() const override { return "HEXDOS"; }
+  track_framing framing() const override { return track_framing::hexdos; }
   int directory_track() const override { return hexdos_directory_track; }
   int basic_version() const override { return 0; }
 

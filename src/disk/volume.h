@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "disk/container.h"
+#include "disk/track_check.h"
 
 namespace brenvik::disk {
 
@@ -73,6 +74,8 @@ class volume {
   virtual const char* dos() const = 0;
   // The track that holds the directory; -1 when the DOS keeps none (Pico-DOS).
   virtual int directory_track() const = 0;
+  // How the DOS frames its tracks: OS65D's headers and sectors, or HEXDOS's marks.
+  virtual track_framing framing() const { return track_framing::os65d; }
   // The row a program is listed with when its load address names none: the DOS's own BASIC.
   virtual int basic_version() const = 0;
 

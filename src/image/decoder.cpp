@@ -57,30 +57,33 @@ constexpr unsigned top_of_memory = 0xFFFF;
 constexpr uint64_t low_bits = 0x0101010101010101;
 constexpr uint64_t high_bits = 0x8080808080808080;
 
-// The decimal digits of 0-99, two characters each.
-constexpr std::array<char, 200> digit_pairs = [] {
-  std::array<char, 200> pairs{};
-  for (std::size_t i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+// The decimal digits of 0-9999, four characters each with leading zeros: a line number is
+// written with one or two look-ups.
+constexpr std::size_t four_digit_numbers = 10000;
+constexpr std::array<char, 4 * four_digit_numbers> four_digits = [] {
+  std::array<char, 4 * four_digit_numbers> table{};
+  for (std::size_t i = 0; i < four_digit_numbers; ++i) {
+    table[4 * i] = static_cast<char>('0' + i / 1000);
+    table[4 * i + 1] = static_cast<char>('0' + i / 100 % 10);
+    table[4 * i + 2] = static_cast<char>('0' + i / 10 % 10);
+    table[4 * i + 3] = static_cast<char>('0' + i % 10);
   }
-  return pairs;
+  return table;
 }();
 
-// Writes a line number (0-65535) in decimal at `out` and returns the cursor after it.
+// Writes a line number (0-65535) in decimal at `out` and returns the cursor after it. Up to
+// three bytes after the number may be written too.
 unsigned char* write_decimal(unsigned char* out, unsigned value) {
-  const std::size_t digits = value >= 10000  ? 5
-                             : value >= 1000 ? 4
-                             : value >= 100  ? 3
-                             : value >= 10   ? 2
-                                             : 1;
-  unsigned char* cursor = out + digits;
-  while (value >= 10) {
-    cursor -= 2;
-    std::memcpy(cursor, &digit_pairs[std::size_t{2} * (value % 100)], 2);
-    value /= 100;
+  if (value >= 10000) {
+    const unsigned high = value / 10000;
+    *out++ = static_cast<unsigned char>('0' + high);
+    std::memcpy(out, &four_digits[std::size_t{4} * (value - high * 10000)], 4);
+    return out + 4;
   }
-  if (cursor != out) *out = static_cast<unsigned char>('0' + value);
+  const std::size_t digits = value >= 1000 ? 4 : value >= 100 ? 3 : value >= 10 ? 2 : 1;
+  // The entry's last `digits` characters, and the next entry's first ones (9999, the last
+  // entry, has four digits).
+  std::memcpy(out, &four_digits[std::size_t{4} * value + 4 - digits], 4);
   return out + digits;
 }
 
@@ -114,7 +117,7 @@ constexpr link_verdict check_link(unsigned link, uint16_t position, int version,
     return {position + 1u <= top_of_memory ? link_verdict::end_of_program : link_verdict::past_top,
             version, position};
   }
-  if (!image::link_within_reach(link, position)) {
+  if (!image::link_within_window(link, position)) {
     return {link_verdict::outside_window, version, position};
   }
   return {link_verdict::next_record, version, position};
@@ -207,152 +210,33 @@ class reading {
     listing_.note(listing_.reserve(0), format_message(message::version_chosen, name()));
   }
 
-  // Reads `bytes` until they run out or the reading ends.
+  // Reads `bytes` until they run out or the reading ends: whole records where they are plain,
+  // else text in runs, else a byte at a time.
   void read(std::span<const unsigned char> bytes) {
     if (state_ != state::live) return;
-    unsigned char* out = listing_.reserve(bytes.size() * most_output_per_byte + 16);
-    uint16_t position = position_;
-    unsigned link = link_;
-    unsigned line = line_;
-    phase current = phase_;
-    // Detection sets the keywords only at a record's link, before any text is read.
-    const padded_list* keywords = keywords_;
-    const unsigned char* next = bytes.data();
-    const unsigned char* end = next + bytes.size();
-    // Eight bytes can be read from any position before this one.
-    const unsigned char* const word_limit = bytes.size() >= 8 ? end - 7 : next;
-    while (next != end) {
-      if (current == phase::text) {
-        // Text, the bulk of an image, is read in runs: up to the byte after which the
-        // position reaches the link (counted, not compared byte by byte), or a zero byte.
-        const std::size_t to_link = ((link - 2u - position) & 0xFFFFu) + 1u;
-        const std::size_t run = std::min(to_link, static_cast<std::size_t>(end - next));
-        const unsigned char* const run_start = next;
-        const unsigned char* const run_end = next + run;
-        bool zero = false;
-        while (next != run_end) {
-          // Eight characters at a time where the input has eight more bytes: all eight are
-          // copied, and the cursors move past the characters before the first token code,
-          // zero byte or end of the run.
-          if (next < word_limit) {
-            const uint64_t word = eight_bytes_at(next);
-            std::memcpy(out, next, 8);
-            // The lowest marked byte is the first code or zero (a zero's borrow can only
-            // mark bytes above it); with none marked, all eight are characters.
-            const auto characters = static_cast<std::size_t>(
-                std::countr_zero((word | (word - low_bits)) & high_bits) / 8);
-            const auto left = static_cast<std::size_t>(run_end - next);
-            if (characters >= left) {
-              out += left;
-              next = run_end;
-              break;
-            }
-            out += characters;
-            next += characters;
-            if (characters == 8) continue;
-          } else if (*next - 1u < first_token - 1u) {  // a character, 01-7F
-            *out++ = *next++;
-            continue;
-          }
-          const unsigned byte = *next++;  // a token code or a zero
-          if (byte != image::terminator) {
-            const padded_keyword& keyword = (*keywords)[byte - first_token];
-            std::memcpy(out, keyword.text.data(), keyword.text.size());
-            out += keyword.length;
-          } else {
-            zero = true;
-            break;
-          }
-        }
-        const auto read = static_cast<unsigned>(next - run_start);
-        if (zero) {
-          const auto zero_position = static_cast<uint16_t>(position + read - 1);
-          if (zero_position + 2u < link) {
-            listing_.note(out, format_message(message::unexpected_null, static_cast<int>(line),
-                                              static_cast<int>(zero_position)));
-            *out++ = ' ';
-          } else {
-            *out++ = '\r';
-            *out++ = '\n';
-            current = phase::link_low;
-          }
-        }
-        position = static_cast<uint16_t>(position + read);
-        if (read == to_link) current = phase::link_low;
-        continue;
+    cursor c{.next = bytes.data(),
+             .end = bytes.data() + bytes.size(),
+             .word_limit = bytes.size() >= 8 ? bytes.data() + bytes.size() - 7 : bytes.data(),
+             .out = listing_.reserve(bytes.size() * most_output_per_byte + 16),
+             .keywords = keywords_,
+             .position = position_,
+             .link = link_,
+             .line = line_,
+             .current = phase_};
+    while (c.next != c.end) {
+      if (c.current == phase::link_low && read_plain_records(c)) continue;
+      if (c.current == phase::text) {
+        read_text(c);
+      } else {
+        read_byte(c);
       }
-
-      // A whole record head at once, where the reset test cannot restart the record inside
-      // it: after the link's low byte only a position (as it stands then, wrapped to 16
-      // bits) below $FF can reach that byte's value, and a link that passes its check lies
-      // at least five bytes on. (At $FFFE the position after the low byte is $FFFF, out of
-      // reach too, but the test below leaves that one head to the byte-wise path.)
-      if (current == phase::link_low && end - next >= 4 &&
-          static_cast<uint16_t>(position + 2) > 0xFFu) {
-        link = image::word_at(next);
-        position = static_cast<uint16_t>(position + 1);
-        // The usual case, a version and a link to the next record, without a call.
-        const bool plain_record = version_ != no_version && link != image::end_link &&
-                                  image::link_within_reach(link, position);
-        if (plain_record) {
-          passed_first_link_ = true;
-        } else {
-          const link_taken taken = take_link(link, position, out);
-          position = taken.position;
-          if (!taken.goes_on) {
-            end = next + 2;  // the reading ends with the link's high byte
-            next = end;
-            break;
-          }
-        }
-        keywords = keywords_;
-        line = image::word_at(next + 2);
-        next += 4;
-        position = static_cast<uint16_t>(position + 3);
-        out = start_line(out, line);
-        current = phase::text;
-        continue;
-      }
-
-      const unsigned byte = *next++;
-      switch (current) {
-        case phase::link_low:
-          link = byte;
-          current = phase::link_high;
-          break;
-        case phase::link_high: {
-          link += byte << 8;
-          current = phase::line_low;
-          const link_taken taken = take_link(link, position, out);
-          position = taken.position;
-          if (!taken.goes_on) {
-            end = next;  // the reading ends with this byte
-            continue;
-          }
-          keywords = keywords_;
-          break;
-        }
-        case phase::line_low:
-          line = byte;
-          current = phase::line_high;
-          break;
-        case phase::line_high:
-          line += byte << 8;
-          out = start_line(out, line);
-          current = phase::text;
-          break;
-        case phase::text:
-          break;
-      }
-      position = static_cast<uint16_t>(position + 1);
-      if (position + 1u == link) current = phase::link_low;
     }
-    end_ += static_cast<std::size_t>(next - bytes.data());
-    position_ = position;
-    link_ = link;
-    line_ = line;
-    phase_ = current;
-    listing_.commit(out);
+    end_ += static_cast<std::size_t>(c.next - bytes.data());
+    position_ = c.position;
+    link_ = c.link;
+    line_ = c.line;
+    phase_ = c.current;
+    listing_.commit(c.out);
   }
 
   // The input has ended before the end marker.
@@ -366,6 +250,185 @@ class reading {
 
  private:
   enum class phase : uint8_t { link_low, link_high, line_low, line_high, text };
+
+  // Where a read() stands: its input and output cursors, and the record state machine.
+  struct cursor {
+    const unsigned char* next;
+    const unsigned char* end;
+    const unsigned char* word_limit;  // eight bytes can be read from any byte before it
+    unsigned char* out;
+    const padded_list* keywords;  // set by detection at a record's link, before its text
+    uint16_t position;
+    unsigned link;
+    unsigned line;
+    phase current;
+  };
+
+  // Reads whole records at once while they are plain: the version known, the link within a
+  // record's reach, the record in the input with eight bytes readable after its text, and
+  // its terminator where the link says. Nothing the byte-wise machine would do differs
+  // there: after the link's low byte the position (past $FF) cannot equal that byte, the
+  // link lies at least five bytes on, and the text ends at the terminator. Returns whether
+  // it read a record.
+  bool read_plain_records(cursor& c) {
+    if (version_ == no_version) return false;
+    const unsigned char* const first = c.next;
+    // The longest record, and the word read at its last text byte.
+    constexpr std::size_t room = image::link_window + sizeof(uint64_t);
+    while (static_cast<std::size_t>(c.end - c.next) >= room) {
+      const auto record = static_cast<uint16_t>(c.position + 1);
+      if (static_cast<uint16_t>(record + 1) <= 0xFFu) break;
+      const unsigned link = image::word_at(c.next);
+      if (link == image::end_link || !image::link_within_reach(link, record)) break;
+      const unsigned char* const after = c.next + (link - record);
+      if (after[-1] != image::terminator) break;
+      c.line = image::word_at(c.next + 2);
+      c.out = start_line(c.out, c.line);
+      c.out = copy_text(c.next, after, record, c);
+      *c.out++ = '\r';
+      *c.out++ = '\n';
+      c.next = after;
+      c.link = link;
+      c.position = static_cast<uint16_t>(link - 1);
+    }
+    if (c.next == first) return false;
+    passed_first_link_ = true;
+    return true;
+  }
+
+  // Lists a record's text, up to its terminator before `after`, eight bytes at a time: all
+  // eight are copied, and the cursors move past the characters before the first token code
+  // or zero byte (the lowest marked byte: a zero's borrow can only mark bytes above it).
+  // A zero before the terminator is reported and listed as a space. The record starts at
+  // `head`, at memory address `record`.
+  unsigned char* copy_text(const unsigned char* head, const unsigned char* after, unsigned record,
+                           const cursor& c) {
+    const unsigned char* in = head + 4;
+    unsigned char* out = c.out;
+    for (;;) {
+      const uint64_t word = eight_bytes_at(in);
+      std::memcpy(out, in, 8);
+      const uint64_t marks = (word | (word - low_bits)) & high_bits;
+      if (marks == 0) {
+        in += 8;
+        out += 8;
+        continue;
+      }
+      const auto characters = static_cast<std::size_t>(std::countr_zero(marks) / 8);
+      in += characters;
+      out += characters;
+      const unsigned byte = *in++;
+      if (byte != image::terminator) {
+        const padded_keyword& keyword = (*c.keywords)[byte - first_token];
+        std::memcpy(out, keyword.text.data(), keyword.text.size());
+        out += keyword.length;
+        continue;
+      }
+      if (in == after) return out;
+      // The position counter of the zero: its address, less one.
+      const auto zero_position =
+          static_cast<uint16_t>(record + static_cast<unsigned>(in - 1 - head) - 1);
+      listing_.note(out, format_message(message::unexpected_null, static_cast<int>(c.line),
+                                        static_cast<int>(zero_position)));
+      *out++ = ' ';
+    }
+  }
+
+  // Text, in runs: up to the byte after which the position reaches the link (counted, not
+  // compared byte by byte), or a zero byte.
+  void read_text(cursor& c) {
+    unsigned char* out = c.out;
+    const unsigned char* next = c.next;
+    const std::size_t to_link = ((c.link - 2u - c.position) & 0xFFFFu) + 1u;
+    const std::size_t run = std::min(to_link, static_cast<std::size_t>(c.end - next));
+    const unsigned char* const run_end = next + run;
+    bool zero = false;
+    while (next != run_end) {
+      // Eight characters at a time where the input has eight more bytes, as copy_text does,
+      // minding the end of the run.
+      if (next < c.word_limit) {
+        const uint64_t word = eight_bytes_at(next);
+        std::memcpy(out, next, 8);
+        const auto characters =
+            static_cast<std::size_t>(std::countr_zero((word | (word - low_bits)) & high_bits) / 8);
+        const auto left = static_cast<std::size_t>(run_end - next);
+        if (characters >= left) {
+          out += left;
+          next = run_end;
+          break;
+        }
+        out += characters;
+        next += characters;
+        if (characters == 8) continue;
+      } else if (*next - 1u < first_token - 1u) {  // a character, 01-7F
+        *out++ = *next++;
+        continue;
+      }
+      const unsigned byte = *next++;  // a token code or a zero
+      if (byte != image::terminator) {
+        const padded_keyword& keyword = (*c.keywords)[byte - first_token];
+        std::memcpy(out, keyword.text.data(), keyword.text.size());
+        out += keyword.length;
+      } else {
+        zero = true;
+        break;
+      }
+    }
+    const auto read = static_cast<unsigned>(next - c.next);
+    if (zero) {
+      const auto zero_position = static_cast<uint16_t>(c.position + read - 1);
+      if (zero_position + 2u < c.link) {
+        listing_.note(out, format_message(message::unexpected_null, static_cast<int>(c.line),
+                                          static_cast<int>(zero_position)));
+        *out++ = ' ';
+      } else {
+        *out++ = '\r';
+        *out++ = '\n';
+        c.current = phase::link_low;
+      }
+    }
+    c.position = static_cast<uint16_t>(c.position + read);
+    if (read == to_link) c.current = phase::link_low;
+    c.next = next;
+    c.out = out;
+  }
+
+  // One byte of a record's link or line number. After it, when the next address is the one
+  // the link names as far as it has been read, the next byte starts a new record.
+  void read_byte(cursor& c) {
+    const unsigned byte = *c.next++;
+    switch (c.current) {
+      case phase::link_low:
+        c.link = byte;
+        c.current = phase::link_high;
+        break;
+      case phase::link_high: {
+        c.link += byte << 8;
+        c.current = phase::line_low;
+        const link_taken taken = take_link(c.link, c.position, c.out);
+        c.position = taken.position;
+        if (!taken.goes_on) {
+          c.end = c.next;  // the reading ends with this byte
+          return;
+        }
+        c.keywords = keywords_;
+        break;
+      }
+      case phase::line_low:
+        c.line = byte;
+        c.current = phase::line_high;
+        break;
+      case phase::line_high:
+        c.line += byte << 8;
+        c.out = start_line(c.out, c.line);
+        c.current = phase::text;
+        break;
+      case phase::text:
+        break;
+    }
+    c.position = static_cast<uint16_t>(c.position + 1);
+    if (c.position + 1u == c.link) c.current = phase::link_low;
+  }
 
   const char* name() const { return version_table[static_cast<std::size_t>(version_)].name; }
 

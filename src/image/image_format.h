@@ -25,14 +25,23 @@ inline constexpr unsigned end_link = 0;  // the link value of the end marker
 // Link, line number and terminator around the text of a record.
 inline constexpr unsigned record_overhead = 5;
 
-// A record's link must lie within this many bytes above the record's own address; the
-// reader rejects any other link, which limits a record's text to max_text_bytes.
+// A record's link lies at most this many bytes above the record's own address, which limits
+// a record's text to max_text_bytes.
 inline constexpr unsigned link_window = 255;
 inline constexpr unsigned max_text_bytes = link_window - record_overhead;
 
-// The one rule for a line link: the link of a record at address `record` lies 5 to 255 bytes
-// on, room for the record's own link, number and terminator and at most 250 bytes of text.
-// Compared without wrapping, so a record near $FFFF never reaches a link by wrapping round.
+// Two rules for the link of a record at address `record`, both compared without wrapping,
+// so that a record near $FFFF never reaches a link by wrapping round.
+//
+// The listing's window: from the record's own address up to 255 bytes on. The decoder reads
+// what the bytes say within it, a link that leaves no room for the record's link, number
+// and terminator (0 to 4 bytes on) included: the line then ends where the link says.
+constexpr bool link_within_window(unsigned link, unsigned record) {
+  return link >= record && link <= record + link_window;
+}
+// A record's reach: 5 to 255 bytes on, room for the record's own link, number and terminator
+// and at most 250 bytes of text. Where brenvik itself decides whether bytes are a program
+// (disks, directory slots, memory images), and for the records the tokenizers write.
 constexpr bool link_within_reach(unsigned link, unsigned record) {
   return link >= record + record_overhead && link <= record + link_window;
 }

@@ -14,7 +14,7 @@
 #include "catalogue/catalogue.h"
 #include "image/image_format.h"
 #include "messages.h"
-#include "tokenize/matcher.h"
+#include "tokenize/keyword_index.h"
 
 namespace brenvik {
 
@@ -154,7 +154,7 @@ constexpr bool is_digit(char c) {
 }
 
 // A keyword is at most this long, so matching never looks further ahead.
-constexpr std::size_t lookahead = keyword_matcher::bytes_read;
+constexpr std::size_t lookahead = keyword_index::bytes_read;
 
 // What a character outside strings and literal text asks for: nothing but a copy; a look
 // for a keyword (letters and the operator characters, where a keyword of the version
@@ -167,31 +167,31 @@ enum class literal_rest : uint8_t { none, rem, data };
 
 // How the lines of one text are tokenized: prepared once for the whole text.
 struct line_rules {
-  explicit line_rules(int version) : matcher(version) {
+  explicit line_rules(int version) : keywords(version) {
     for (std::size_t c = 0; c < kinds.size(); ++c) {
       const auto byte = static_cast<unsigned char>(c);
       const bool letter = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
       const bool operator_character =
           byte != 0 &&
           std::string_view("+-*/^>=<").find(static_cast<char>(byte)) != std::string_view::npos;
-      kinds[c] = byte == '\0'                                                ? char_kind::stop
-                 : byte == '"'                                               ? char_kind::quote
-                 : (letter || operator_character) && matcher.may_begin(byte) ? char_kind::keyword
-                                                                             : char_kind::plain;
+      kinds[c] = byte == '\0'                                                 ? char_kind::stop
+                 : byte == '"'                                                ? char_kind::quote
+                 : (letter || operator_character) && keywords.may_begin(byte) ? char_kind::keyword
+                                                                              : char_kind::plain;
     }
     if (!is_version(version)) return;
-    // The first REM and the first DATA; the matcher never returns a later one.
-    const keyword_list keywords = version_table[static_cast<std::size_t>(version)].keywords;
+    // The first REM and the first DATA; the index never finds a later one.
+    const keyword_list list = version_table[static_cast<std::size_t>(version)].keywords;
     bool rem = false;
     bool data = false;
-    for (std::size_t p = 0; p < keywords.size(); ++p) {
+    for (std::size_t p = 0; p < list.size(); ++p) {
       literal_rest& after = literal_after[first_token + p];
-      if (keywords[p] == "REM" && !std::exchange(rem, true)) after = literal_rest::rem;
-      if (keywords[p] == "DATA" && !std::exchange(data, true)) after = literal_rest::data;
+      if (list[p] == "REM" && !std::exchange(rem, true)) after = literal_rest::rem;
+      if (list[p] == "DATA" && !std::exchange(data, true)) after = literal_rest::data;
     }
   }
 
-  keyword_matcher matcher;
+  keyword_index keywords;
   std::array<char_kind, 256> kinds{};
   std::array<literal_rest, 256> literal_after{};  // by token code
 };
@@ -288,8 +288,8 @@ class line_tokenizer {
       held_ +=
           static_cast<std::size_t>(std::remove_copy(bytes.begin(), bytes.end(), held, 0) - held);
     }
-    // The zero after the text, and more, so that the matcher may read a word from anywhere.
-    std::memset(text_start() + kept_ + held_, 0, keyword_matcher::bytes_read);
+    // The zero after the text, and more, so that the keyword index may read a word from anywhere.
+    std::memset(text_start() + kept_ + held_, 0, keyword_index::bytes_read);
     process(part.line_ends);
   }
 
@@ -396,7 +396,7 @@ class line_tokenizer {
     char* const enough = line_ends ? end : end - in > ahead ? end - ahead : in;
     // Locals: the compiler cannot know that writing characters leaves the rules alone.
     const char_kind* const kinds = rules_.kinds.data();
-    const keyword_matcher matcher = rules_.matcher;
+    const keyword_index keywords = rules_.keywords;
     const literal_rest* const literal_after = rules_.literal_after.data();
     for (;;) {
       char_kind kind;
@@ -408,7 +408,8 @@ class line_tokenizer {
         copy_string();
         continue;
       }
-      const auto [code, length] = matcher.match(in);
+      const auto [code, length] =
+          keywords.match<keyword_case::other_case_ends, keyword_blanks::kept>(in);
       if (code == 0) {
         *out++ = *in++;
         continue;
@@ -437,7 +438,7 @@ class line_tokenizer {
   const line_rules& rules_;
   // Room for the record's head, the tokenized text so far (kept_ bytes), the bytes still
   // held, and zero bytes after them.
-  std::array<char, record_head + image::max_text_bytes + work_size + keyword_matcher::bytes_read>
+  std::array<char, record_head + image::max_text_bytes + work_size + keyword_index::bytes_read>
       work_;
   std::size_t kept_ = 0;
   std::size_t held_ = 0;

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstring>
 #include <iterator>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,19 +14,18 @@
 #include "catalogue/catalogue.h"
 #include "image/image_format.h"
 #include "messages.h"
+#include "tokenize/crunch.h"
+#include "tokenize/line_store.h"
 
 namespace brenvik {
 
 namespace {
 
-constexpr std::size_t typed_rows = last_typed_version - first_typed_version + 1;
-
 // The input routine's line buffer: 71 characters (the ROM compares with $47).
 constexpr std::size_t line_buffer_size = 71;
 
-constexpr unsigned highest_line_number = 63999;
 // A digit that arrives when the number is already this large is a syntax error.
-constexpr unsigned number_limit = (highest_line_number + 1) / 10;
+constexpr unsigned number_limit = (line_store::highest_number + 1) / 10;
 
 constexpr unsigned char bel = 0x07;
 constexpr unsigned char seven_bits = 0x7F;
@@ -59,252 +57,6 @@ constexpr std::array<key, 256> key_actions(bool disk_basic) {
 constexpr std::array<std::array<key, 256>, 2> actions_by_basic = {key_actions(false),
                                                                   key_actions(true)};
 
-// How the cruncher takes a character: as it is, as the start of a string, as PRINT, or as
-// the possible start of a keyword; a byte that never stands in a line, such as the zero or
-// the line end after its text, as the end.
-enum class kind : unsigned char { copy, quote, question, keyword, end };
-
-// The candidates per row: one per keyword.
-constexpr std::size_t most_keywords = 128;
-
-// Groups per row: the most first characters a row's keywords have, plus the empty group 0.
-constexpr std::size_t most_groups = [] {
-  std::size_t most = 0;
-  for (std::size_t row = first_typed_version; row <= last_typed_version; ++row) {
-    std::array<bool, 256> seen{};
-    std::size_t count = 0;
-    for (std::string_view keyword : version_table[row].keywords) {
-      const auto first = static_cast<unsigned char>(keyword[0]);
-      if (!seen[first]) ++count;
-      seen[first] = true;
-    }
-    most = std::max(most, count);
-  }
-  return most + 1;
-}();
-
-// A row's keywords, prepared for the cruncher. A keyword can only match where the text
-// starts with its first character and, spaces aside, goes on with its second. So the
-// keywords are grouped by first character and, within a group, listed by second character,
-// each list in token-code order: trying the one list that the text's first two characters
-// name is trying the whole table in order. A list is keyed by the second character's low
-// five bits (the table stays small): characters that share a key share a list, whose
-// keywords the compare then tells apart. A keyword of one character is alone in its group
-// and stands in every list of it.
-constexpr std::size_t second_keys = 32;
-constexpr unsigned second_key(unsigned c) {
-  return c & 0x1F;
-}
-
-struct keyword_index {
-  struct candidate {
-    uint64_t word = 0;  // the characters, little-endian, the first in the lowest byte
-    uint64_t mask = 0;  // 0xFF for each character
-    uint8_t length = 0;
-    uint8_t code = 0;
-  };
-  struct list {
-    uint8_t begin = 0;  // indexes of its first candidate and of the one after its last
-    uint8_t end = 0;
-  };
-  std::array<kind, 256> kinds{};
-  std::array<uint8_t, 256> group{};  // per first character; 0 where no keyword begins
-  std::array<std::array<list, second_keys>, most_groups> lists{};  // per group and second key
-  std::array<candidate, most_keywords> candidates{};
-  unsigned char rem = 0;
-  unsigned char data = 0;
-  unsigned char print = 0;
-  unsigned char new_program = 0;
-};
-
-constexpr keyword_index index_row(std::size_t row) {
-  keyword_index index;
-  const keyword_list keywords = version_table[row].keywords;
-  for (unsigned byte = 0; byte < 256; ++byte) {
-    const bool in_no_line = (byte < ' ' && byte != bel) || byte > seven_bits;
-    index.kinds[byte] = in_no_line ? kind::end : kind::copy;
-  }
-  index.kinds['"'] = kind::quote;
-  index.kinds['?'] = kind::question;
-  std::size_t groups = 0;
-  for (std::string_view keyword : keywords) {
-    const auto first = static_cast<unsigned char>(keyword[0]);
-    if (index.group[first] == 0) index.group[first] = static_cast<uint8_t>(++groups);
-    index.kinds[first] = kind::keyword;
-  }
-  // Candidates ordered by group, then second character, then token code: a counting sort,
-  // each list's end counting up from its beginning as its candidates are placed.
-  const auto list_of = [&](std::string_view keyword) -> keyword_index::list& {
-    const unsigned second =
-        keyword.size() == 1 ? 0 : second_key(static_cast<unsigned char>(keyword[1]));
-    return index.lists[index.group[static_cast<unsigned char>(keyword[0])]][second];
-  };
-  for (std::string_view keyword : keywords)
-    ++list_of(keyword).end;
-  std::size_t placed = 0;
-  for (std::size_t g = 1; g <= groups; ++g) {
-    for (keyword_index::list& list : index.lists[g]) {
-      const std::size_t count = list.end;
-      list.begin = list.end = static_cast<uint8_t>(placed);
-      placed += count;
-    }
-  }
-  for (std::size_t p = 0; p < keywords.size(); ++p) {
-    const std::string_view keyword = keywords[p];
-    const auto code = static_cast<unsigned char>(first_token + p);
-    keyword_index::list& list = list_of(keyword);
-    keyword_index::candidate& k = index.candidates[list.end++];
-    for (std::size_t i = keyword.size(); i > 0; --i) {
-      k.word = k.word << 8 | static_cast<unsigned char>(keyword[i - 1]);
-      k.mask = k.mask << 8 | 0xFF;
-    }
-    k.length = static_cast<uint8_t>(keyword.size());
-    k.code = code;
-    if (keyword.size() == 1) {
-      for (keyword_index::list& other :
-           index.lists[index.group[static_cast<unsigned char>(keyword[0])]])
-        other = list;
-    }
-    const auto first_of = [&](std::string_view word, unsigned char& at) {
-      if (keyword == word && at == 0) at = code;
-    };
-    first_of("REM", index.rem);
-    first_of("DATA", index.data);
-    first_of("PRINT", index.print);
-    first_of("NEW", index.new_program);
-  }
-  return index;
-}
-
-constexpr std::array<keyword_index, typed_rows> indexes = [] {
-  std::array<keyword_index, typed_rows> all{};
-  for (std::size_t row = 0; row < typed_rows; ++row)
-    all[row] = index_row(first_typed_version + row);
-  return all;
-}();
-
-// Keywords are printable 7-bit text without spaces, so no byte after a line's text agrees
-// with them, and at most seven characters long, so one word compares a whole keyword. A
-// keyword of one character is the only one with its first character.
-static_assert([] {
-  for (std::size_t row = 0; row < typed_rows; ++row) {
-    const keyword_index& index = indexes[row];
-    if (index.rem == 0 || index.data == 0 || index.print == 0 || index.new_program == 0)
-      return false;
-    const keyword_list keywords = version_table[first_typed_version + row].keywords;
-    if (keywords.size() > most_keywords) return false;
-    for (std::string_view keyword : keywords) {
-      if (keyword.empty() || keyword.size() >= sizeof(uint64_t)) return false;
-      // Spaces, digits, : ; " and ? are taken before any keyword is tried.
-      if (std::string_view(" 0123456789:;\"?").find(keyword[0]) != std::string_view::npos)
-        return false;
-      for (const char c : keyword)
-        if (c <= ' ' || static_cast<unsigned char>(c) >= seven_bits) return false;
-      if (keyword.size() != 1) continue;
-      for (std::string_view other : keywords)
-        if (other != keyword && other[0] == keyword[0]) return false;
-    }
-  }
-  return true;
-}());
-
-// The keyword that begins at `in` (the row's first in token-code order, spaces inside it
-// skipped), and the character after it; code 0 when none does.
-struct match {
-  unsigned char code;
-  const unsigned char* after;
-};
-
-match keyword_at(const unsigned char* in, const keyword_index& words) {
-  const unsigned char* second = in + 1;
-  while (*second == ' ')
-    ++second;
-  const keyword_index::list list = words.lists[words.group[*in]][second_key(*second)];
-  // One exclusive-or compares a candidate with the eight characters from `in` on: the
-  // lowest non-zero byte of (text ^ keyword) & mask is the first difference. Only a space
-  // there may still be skipped; then the rest is compared character by character.
-  const uint64_t text = eight_bytes_at(in);
-  const keyword_index::candidate* const last = words.candidates.data() + list.end;
-  for (const keyword_index::candidate* k = words.candidates.data() + list.begin; k != last; ++k) {
-    const uint64_t differ = (text ^ k->word) & k->mask;
-    if (differ == 0) return {k->code, in + k->length};
-    unsigned agreed = static_cast<unsigned>(std::countr_zero(differ)) / 8;
-    const unsigned char* at = in + agreed;
-    if (*at != ' ') continue;
-    for (; agreed < k->length; ++agreed, ++at) {
-      while (*at == ' ')
-        ++at;
-      if (*at != (k->word >> (8 * agreed) & 0xFF)) break;
-    }
-    if (agreed == k->length) return {k->code, at};
-  }
-  return {0, in + 1};
-}
-
-// Crunches the characters of a line from `text` to `end` into `out`, which has room for as
-// many, and returns the length written; every token replaces at least one character. The
-// characters are 7-bit, the byte at `end` never stands in a line (a zero, a line end), and
-// the eight bytes from every character on may be read. Outside strings, REM and DATA, a
-// keyword is tried at every character that is not a space, a digit, : or ; and ? is PRINT.
-// While a keyword is matched, spaces in the text are skipped: they are dropped with it;
-// spaces before and after it stay.
-std::size_t crunch(const char* text, const char* end, const keyword_index& words,
-                   unsigned char* const out) {
-  const auto* in = reinterpret_cast<const unsigned char*>(text);
-  const auto* const stop = reinterpret_cast<const unsigned char*>(end);
-  unsigned char* written = out;
-  const auto copy_to = [&](const unsigned char* to) {
-    std::memcpy(written, in, static_cast<std::size_t>(to - in));
-    written += to - in;
-    in = to;
-  };
-  // From the opening quote to the closing one, or to the end of the line.
-  const auto copy_string = [&] {
-    const void* closing = std::memchr(in + 1, '"', static_cast<std::size_t>(stop - in - 1));
-    copy_to(closing == nullptr ? stop : static_cast<const unsigned char*>(closing) + 1);
-  };
-  const kind* const kinds = words.kinds.data();
-  for (;;) {
-    kind k;
-    while ((k = kinds[*in]) == kind::copy)
-      *written++ = *in++;
-    if (in >= stop) break;
-    if (k == kind::quote) {
-      copy_string();
-      continue;
-    }
-    if (k == kind::question) {
-      *written++ = words.print;
-      ++in;
-      continue;
-    }
-    const match found = keyword_at(in, words);
-    if (found.code == 0) {
-      *written++ = *in++;
-      continue;
-    }
-    *written++ = found.code;
-    in = found.after;
-    if (found.code == words.rem) {
-      copy_to(stop);
-      break;
-    }
-    if (found.code == words.data) {
-      // The statement as typed, up to a colon outside a string.
-      while (in < stop) {
-        if (*in == '"') {
-          copy_string();
-          continue;
-        }
-        const unsigned char c = *in++;
-        *written++ = c;
-        if (c == ':') break;
-      }
-    }
-  }
-  return static_cast<std::size_t>(written - out);
-}
-
 // What the summary says: the lines not stored as they were written.
 struct not_stored {
   unsigned long long without_number = 0;
@@ -314,92 +66,10 @@ struct not_stored {
   unsigned long long cut = 0;
 };
 
-// The program held: the crunched text of every line number present. One bit per possible
-// number says which are present, so lines come out in ascending order whatever the order
-// they were typed in; the texts lie one after another in one string, each behind its length.
-// A replaced or deleted text stays there until it outweighs the live ones, and then the
-// live ones are copied together: the string never holds much more than twice the program.
-class program {
- public:
-  bool holds(unsigned number) const { return (present_[number / 64] >> (number % 64) & 1) != 0; }
-
-  // Stores `text` (at most 255 bytes) as line `number`, replacing the line there.
-  void store(unsigned number, std::string_view text) {
-    erase(number);
-    present_[number / 64] |= uint64_t{1} << (number % 64);
-    where(number) = static_cast<uint32_t>(texts_.size());
-    texts_ += static_cast<char>(text.size());
-    texts_ += text;
-    live_ += text.size() + 1;
-  }
-
-  void erase(unsigned number) {
-    if (!holds(number)) return;
-    live_ -= text(number).size() + 1;
-    present_[number / 64] &= ~(uint64_t{1} << (number % 64));
-    if (texts_.size() - live_ > std::max(live_, most_waste)) compact();
-  }
-
-  void clear() {
-    present_.fill(0);
-    texts_.clear();
-    live_ = 0;
-  }
-
-  // Calls `each(number, text)` for every line, in ascending order, while it returns true.
-  template <typename function>
-  void for_each(function each) const {
-    for (std::size_t word = 0; word < present_.size(); ++word) {
-      for (uint64_t bits = present_[word]; bits != 0; bits &= bits - 1) {
-        const auto number =
-            static_cast<unsigned>(word * 64 + static_cast<unsigned>(std::countr_zero(bits)));
-        if (!each(number, text(number))) return;
-      }
-    }
-  }
-
- private:
-  // Where line `number`'s length lies in texts_, in a block of numbers made when first used.
-  uint32_t& where(unsigned number) {
-    auto& block = where_[number / block_size];
-    if (!block) block = std::make_unique_for_overwrite<uint32_t[]>(block_size);
-    return block[number % block_size];
-  }
-  uint32_t where(unsigned number) const { return where_[number / block_size][number % block_size]; }
-
-  std::string_view text(unsigned number) const {
-    const std::size_t at = where(number);
-    return {texts_.data() + at + 1, static_cast<unsigned char>(texts_[at])};
-  }
-
-  void compact() {
-    std::string live;
-    live.reserve(live_);
-    for_each([&](unsigned number, std::string_view text) {
-      where(number) = static_cast<uint32_t>(live.size());
-      live += static_cast<char>(text.size());
-      live += text;
-      return true;
-    });
-    texts_ = std::move(live);
-  }
-
-  // Texts no longer held that may stay, however small the program.
-  static constexpr std::size_t most_waste = std::size_t{64} << 10;
-
-  std::array<uint64_t, (highest_line_number + 64) / 64> present_{};
-  static constexpr unsigned block_size = 256;
-  std::array<std::unique_ptr<uint32_t[]>, (highest_line_number + block_size) / block_size> where_;
-  std::string texts_;
-  std::size_t live_ = 0;  // bytes of texts_ that belong to present lines
-};
-
 // The machine after the lines typed so far.
 class machine {
  public:
-  explicit machine(int version)
-      : words_(indexes[static_cast<std::size_t>(version - first_typed_version)]),
-        disk_basic_(version != 0) {}
+  explicit machine(int version) : cruncher_(version), disk_basic_(version != 0) {}
 
   // Takes one line as the input routine left it: the characters from `text` to `end`, 7-bit,
   // at most 71 of them, the byte at `end` one that never stands in a line (a zero, a line
@@ -436,11 +106,11 @@ class machine {
     }
     if (program_.holds(number)) ++counts_.typed_again;
     unsigned char crunched[line_buffer_size];
-    const std::size_t length = crunch(at, end, words_, crunched);
+    const std::size_t length = cruncher_.crunch(at, end, crunched);
     program_.store(number, {reinterpret_cast<const char*>(crunched), length});
   }
 
-  const program& held() const { return program_; }
+  const line_store& held() const { return program_; }
   const not_stored& counts() const { return counts_; }
 
  private:
@@ -448,20 +118,20 @@ class machine {
   void direct(const char* text, const char* end) {
     ++counts_.without_number;
     unsigned char crunched[line_buffer_size];
-    const std::size_t length = crunch(text, end, words_, crunched);
+    const std::size_t length = cruncher_.crunch(text, end, crunched);
     std::string_view statement(reinterpret_cast<const char*>(crunched), length);
     if (disk_basic_ && statement[0] == ':') statement.remove_prefix(1);
     const auto words =
         std::count_if(statement.begin(), statement.end(), [](char c) { return c != ' '; });
     if (words == 1 &&
-        statement.find(static_cast<char>(words_.new_program)) != std::string_view::npos) {
+        statement.find(static_cast<char>(cruncher_.new_program())) != std::string_view::npos) {
       program_.clear();
     }
   }
 
-  const keyword_index& words_;
+  const cruncher cruncher_;
   const bool disk_basic_;
-  program program_;
+  line_store program_;
   not_stored counts_;
 };
 

@@ -1,4 +1,4 @@
-#include "cli/output_guard.h"
+#include "cli/destination.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,6 +6,18 @@
 #include "messages.h"
 
 namespace brenvik {
+
+namespace {
+
+// What a file other than a regular file or a link is, as the messages say it.
+const char* kind_of(const struct stat& file) {
+  if (S_ISDIR(file.st_mode)) return message::a_folder;
+  if (S_ISFIFO(file.st_mode)) return message::a_named_pipe;
+  if (S_ISSOCK(file.st_mode)) return message::a_socket;
+  return message::a_device;
+}
+
+}  // namespace
 
 std::optional<destination> destination::open(const run_context& run,
                                              const std::optional<std::string>& name,
@@ -17,21 +29,37 @@ std::optional<destination> destination::open(const run_context& run,
     return to;
   }
   to.name_ = *name;
+  // A name in -o's folder is the run's own choice, so whatever lies there is replaced as a
+  // name: a link is never followed, and nothing but a file or a link is opened.
+  const bool in_folder = run.folder != nullptr;
   struct stat status {};
-  const bool exists = stat(name->c_str(), &status) == 0;
+  const bool exists =
+      (in_folder ? lstat(name->c_str(), &status) : stat(name->c_str(), &status)) == 0;
+  if (in_folder && exists && !S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) {
+    report(run.err, message::output_not_a_file, name->c_str(), kind_of(status));
+    refusal = outcome::rejected;
+    return std::nullopt;
+  }
   if (exists && !run.options.force_overwrite) {
     report(run.err, message::output_exists, name->c_str());
-    if (run.folder != nullptr) refusal = outcome::rejected;
+    if (in_folder) refusal = outcome::rejected;
     return std::nullopt;
   }
   if (exists && run.reads(status)) {
-    report(run.err, message::output_is_input, run.program(), name->c_str());
+    if (in_folder) {
+      report(run.err, message::output_in_folder_is_input, name->c_str());
+      refusal = outcome::rejected;
+    } else {
+      report(run.err, message::output_is_input, run.program(), name->c_str());
+    }
     return std::nullopt;
   }
-  if (exists && !S_ISREG(status.st_mode)) {
+  const bool regular = exists && S_ISREG(status.st_mode);
+  if (exists && !regular && !in_folder) {
     to.direct_.reset(std::fopen(name->c_str(), "wb"));
     to.stream_ = to.direct_.get();
-  } else if ((to.file_ = output_file::create(*name, exists ? name->c_str() : nullptr))) {
+  } else if ((to.file_ =
+                  output_file::create(*name, regular ? name->c_str() : nullptr, !in_folder))) {
     to.stream_ = to.file_->stream();
     to.replaces_ = exists;
   }
@@ -47,7 +75,7 @@ bool destination::finish_writing() {
   finished_ = true;
   written_ = std::ferror(stream_) == 0;
   if (file_) {
-    written_ = file_->close() && written_;
+    written_ = file_->flush() && written_;
   } else if (direct_) {
     written_ = std::fclose(direct_.release()) == 0 && written_;
   } else {

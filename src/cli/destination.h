@@ -18,8 +18,10 @@ class destination {
  public:
   // Opens the output `name` (none: standard output). A named output that exists is refused
   // without -f ("exists! Use -f"), and always when the run reads it; one that cannot be
-  // created is said. Returns nothing after the message, with `refusal` saying whether the
-  // run goes on (rejected: an existing file in -o's folder) or stops (failed).
+  // created is said. -o's file may be a link to the file to replace, a device or a pipe; in
+  // -o's folder a link is replaced itself, and anything but a file or a link is refused.
+  // Returns nothing after the message, with `refusal` saying whether the run goes on
+  // (rejected: what lies at a name in -o's folder) or stops (failed).
   static std::optional<destination> open(const run_context& run,
                                          const std::optional<std::string>& name, outcome& refusal);
 
