@@ -189,28 +189,6 @@ bool apply(const run_context& run, disk::disk_store& store, const disk_operation
   return false;
 }
 
-// Says what the plan for a program decided where the user did not: the version, and an
-// address that is not the version's.
-void report_plan(const run_context& run, const std::string& name, const disk::store_plan& plan) {
-  const char* disk_name = run.options.disk_name->c_str();
-  if (plan.version_chosen && !run.options.quiet) {
-    report(run.err, message::version_chosen,
-           version_table[static_cast<std::size_t>(plan.version)].name);
-  }
-  switch (plan.note) {
-    case disk::store_plan::where_programs_lie:
-      report(run.err, message::stored_where_programs_lie, disk_name, shown_name(name).c_str(),
-             plan.load_address);
-      break;
-    case disk::store_plan::above_version_address:
-      report(run.err, message::stored_above_version_address, disk_name, shown_name(name).c_str(),
-             plan.load_address, plan.version, own_load_address(plan.version));
-      break;
-    case disk::store_plan::as_given:
-      break;
-  }
-}
-
 // Tokenizes the listing of `input` as `plan` says and stores it under `name`; false after a
 // message when it cannot be made or stored.
 bool store_listing(const run_context& run, disk::disk_store& store, const std::string& name,
@@ -222,7 +200,7 @@ bool store_listing(const run_context& run, disk::disk_store& store, const std::s
                          run.options.load_address.value_or(plan.load_address), plan.problem);
     return false;
   }
-  report_plan(run, name, plan);
+  report_plan(run.err, run.options.disk_name->c_str(), name, plan, run.options.quiet);
   const std::optional<std::vector<unsigned char>> program =
       tokenize_to_memory(run, listing_path(input), plan.version, plan.load_address);
   if (!program) return false;

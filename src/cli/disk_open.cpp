@@ -12,32 +12,18 @@ std::optional<disk::geometry> identify_disk(const run_context& run, image_bytes&
   disk::geometry shape;
   disk::container_problem problem;
   if (disk::identify(bytes, shape, problem)) return shape;
-  switch (problem.kind) {
-    case disk::container_problem::unknown_bitstream:
-      report(run.err, message::unknown_bitstream, run.program(), name, problem.version,
-             problem.type);
-      break;
-    case disk::container_problem::short_bitstream:
-      report(run.err, message::short_bitstream, run.program(), name);
-      break;
-    case disk::container_problem::long_bitstream:
-      report(run.err, message::long_bitstream, run.program(), name,
-             static_cast<unsigned long long>(problem.size),
-             static_cast<unsigned long long>(problem.most));
-      break;
-    default:
-      report(run.err, message::not_a_disk, run.program(), name,
-             static_cast<unsigned long long>(problem.size));
-      switch (what_it_looks_like(bytes)) {
-        case looks_like::listing:
-          report(run.err, message::disk_looks_like_text, name, name);
-          break;
-        case looks_like::program_image:
-          report(run.err, message::disk_looks_like_image, name, name);
-          break;
-        default:
-          break;
-      }
+  report_container_problem(run.err, run.program(), name, problem);
+  if (problem.kind == disk::container_problem::wrong_size) {
+    switch (what_it_looks_like(bytes)) {
+      case looks_like::listing:
+        report(run.err, message::disk_looks_like_text, name, name);
+        break;
+      case looks_like::program_image:
+        report(run.err, message::disk_looks_like_image, name, name);
+        break;
+      default:
+        break;
+    }
   }
   return std::nullopt;
 }

@@ -1,5 +1,6 @@
 #include "cli/disk_words.h"
 
+#include "catalogue/catalogue.h"
 #include "messages.h"
 
 namespace brenvik {
@@ -117,6 +118,44 @@ void report_write_problem(FILE* err, const char* disk_name, const std::string& n
       report(err, message::dos_keeps_no_names, disk_name, entry);
       break;
     case write_problem::none:
+      break;
+  }
+}
+
+void report_container_problem(FILE* err, const char* program, const char* disk_name,
+                              const disk::container_problem& p) {
+  switch (p.kind) {
+    case disk::container_problem::unknown_bitstream:
+      report(err, message::unknown_bitstream, program, disk_name, p.version, p.type);
+      break;
+    case disk::container_problem::short_bitstream:
+      report(err, message::short_bitstream, program, disk_name);
+      break;
+    case disk::container_problem::long_bitstream:
+      report(err, message::long_bitstream, program, disk_name,
+             static_cast<unsigned long long>(p.size), static_cast<unsigned long long>(p.most));
+      break;
+    default:
+      report(err, message::not_a_disk, program, disk_name, static_cast<unsigned long long>(p.size));
+  }
+}
+
+void report_plan(FILE* err, const char* disk_name, const std::string& name,
+                 const disk::store_plan& plan, bool quiet) {
+  if (plan.version_chosen && !quiet) {
+    report(err, message::version_chosen,
+           version_table[static_cast<std::size_t>(plan.version)].name);
+  }
+  switch (plan.note) {
+    case disk::store_plan::where_programs_lie:
+      report(err, message::stored_where_programs_lie, disk_name, shown_name(name).c_str(),
+             plan.load_address);
+      break;
+    case disk::store_plan::above_version_address:
+      report(err, message::stored_above_version_address, disk_name, shown_name(name).c_str(),
+             plan.load_address, plan.version, own_load_address(plan.version));
+      break;
+    case disk::store_plan::as_given:
       break;
   }
 }

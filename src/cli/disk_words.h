@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "disk/container.h"
+#include "disk/disk_store.h"
 #include "disk/disk_writer.h"
 #include "disk/volume.h"
 
@@ -22,5 +24,15 @@ std::string describe_contents(disk::volume& disk, const disk::entry& e);
 // `load_address` where that matters.
 void report_write_problem(FILE* err, const char* disk_name, const std::string& name,
                           uint16_t load_address, const disk::write_problem& p);
+
+// Says on `err` why the image `disk_name` is no disk image this reader knows; `program`
+// names the tool.
+void report_container_problem(FILE* err, const char* program, const char* disk_name,
+                              const disk::container_problem& p);
+
+// Says what the plan for a program stored as `name` decided where the user did not: the
+// version taken (unless `quiet`, -q), and an address that is not the version's.
+void report_plan(FILE* err, const char* disk_name, const std::string& name,
+                 const disk::store_plan& plan, bool quiet = false);
 
 }  // namespace brenvik

@@ -201,7 +201,9 @@ track read_track(image_bytes& image, const geometry& disk, int number) {
 void write_track_byte(std::span<unsigned char> file, const geometry& disk, int number,
                       const track& frames, std::size_t index, unsigned char value) {
   const std::uint64_t offset = disk.first_track + disk.track_size * static_cast<unsigned>(number);
-  const std::span<unsigned char> bits = file.subspan(offset, disk.track_size);
+  // The file is in memory, so every offset in it fits a size_t.
+  const std::span<unsigned char> bits =
+      file.subspan(static_cast<std::size_t>(offset), disk.track_size);
   if (disk.kind == form::flat) {
     bits[index] = value;
     return;
@@ -226,7 +228,9 @@ std::size_t room_after(const geometry& disk, const track& frames, std::size_t in
 void extend_track(std::span<unsigned char> file, const geometry& disk, int number,
                   const track& frames, std::size_t index, std::span<const unsigned char> values) {
   const std::uint64_t offset = disk.first_track + disk.track_size * static_cast<unsigned>(number);
-  const std::span<unsigned char> bits = file.subspan(offset, disk.track_size);
+  // The file is in memory, so every offset in it fits a size_t.
+  const std::span<unsigned char> bits =
+      file.subspan(static_cast<std::size_t>(offset), disk.track_size);
   values = values.first(std::min(values.size(), room_after(disk, frames, index)));
   if (disk.kind == form::flat) {
     std::copy(values.begin(), values.end(), bits.begin() + static_cast<std::ptrdiff_t>(index + 1));

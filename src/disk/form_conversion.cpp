@@ -175,7 +175,8 @@ conversion_problem convert_form(image_bytes& image, const geometry& disk, form t
   cut.clear();
   file.clear();
   if (disk.kind == to) {
-    file.resize(image.size());
+    // An identified image holds one disk's bytes at most: its size fits a size_t.
+    file.resize(static_cast<std::size_t>(image.size()));
     if (!image.read(0, file)) return {.kind = conversion_problem::unreadable, .track = 0};
     return {};
   }

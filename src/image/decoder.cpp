@@ -333,7 +333,8 @@ class reading {
       }
       if (in == after) return out;
       // The position counter of the zero: its address, less one.
-      const auto zero_position = static_cast<uint16_t>(record + (in - 1 - head) - 1);
+      const auto zero_position =
+          static_cast<uint16_t>(record + static_cast<unsigned>(in - 1 - head) - 1);
       listing_.note(out, format_message(message::unexpected_null, static_cast<int>(c.line),
                                         static_cast<int>(zero_position)));
       *out++ = ' ';
