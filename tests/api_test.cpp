@@ -94,7 +94,7 @@ TEST(api, does_what_the_command_line_does) {
        1},
       {"an entry, named in any case",
        [&] { return brenvik_list_entry(bytes(demo), demo.size(), "demo.65d", "dice", -1); },
-       example("dice.bas"), chose_os65d, 0, 3, 0x327E},
+       example("dice.bas"), std::string(), 0, 3, 0x327E},
       {"no such entry",
        [&] { return brenvik_list_entry(bytes(demo), demo.size(), "demo.65d", "nope", -1); },
        std::string(), "\r\nbrenvik: No file nope on demo.65d\r\n", 1},
@@ -103,7 +103,7 @@ TEST(api, does_what_the_command_line_does) {
          const std::string disk = stored_demo();
          return brenvik_list_entry(bytes(disk), disk.size(), "new.65d", "NEWDIC", -1);
        },
-       example("dice.bas"), chose_os65d, 0, 3, 0x327E},
+       example("dice.bas"), std::string(), 0, 3, 0x327E},
       {"a name OS65D cannot keep",
        [&] {
          return brenvik_store(bytes(demo), demo.size(), "demo.65d", "new.65d", "toolongname",

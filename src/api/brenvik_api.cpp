@@ -2,6 +2,7 @@
 // with the same converters, readers and words, on bytes in memory instead of files.
 #include "api/brenvik_api.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -331,12 +332,20 @@ brenvik_result* brenvik_list_entry(const unsigned char* disk, size_t size, const
     report(c.err.get(), message::entry_not_basic, disk_name, name.c_str());
     return c.finish(exit_failure);
   }
+  // As the command line does, the version is said only where the address leaves a choice;
+  // where one row lies at it, that row is the one listed.
   const image_origin origin{.version = version,
                             .load_address = found->load_address,
-                            .fallback_version = volume->basic_version()};
+                            .fallback_version = volume->basic_version(),
+                            .note = version_note::where_address_leaves_choice};
   const int result = decode_image(std::span(file).subspan(found->area, found->length), c.out.get(),
                                   c.err.get(), origin);
-  return finish_listing(c, result, version, found->load_address);
+  const auto rows_at = std::count_if(
+      std::begin(version_table), std::end(version_table),
+      [&](const version_entry& row) { return row.load_address == found->load_address; });
+  const int listed =
+      version == no_version && rows_at == 1 ? first_row_at(found->load_address) : version;
+  return finish_listing(c, result, listed, found->load_address);
 }
 
 brenvik_result* brenvik_store(const unsigned char* disk, size_t size, const char* disk_name,
