@@ -167,13 +167,8 @@ problem os65d_disk::find_basic(int first, int last, std::optional<basic_program>
                                std::vector<unsigned char>& bytes, unsigned file_address) {
   program.reset();
   bytes.clear();
-  std::vector<sector> found;
   for (int number = first; number <= last; ++number) {
-    if (const problem p = sectors(number, found); p.kind != problem::none) return p;
-    const std::vector<unsigned char>& data = decoded_track(number).bytes;
-    for (const sector& s : found)
-      bytes.insert(bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(s.data),
-                   data.begin() + static_cast<std::ptrdiff_t>(s.data + s.size()));
+    if (const problem p = data_of(number, number, bytes); p.kind != problem::none) return p;
     basic_program at;
     const program_search search = find_program(bytes, number == last, at, file_address);
     if (search == program_search::found) program = at;
@@ -193,6 +188,18 @@ problem os65d_disk::entry_program(const directory_entry& entry,
     return p;
   }
   return first == 0 ? problem{} : find_basic(first, last, program, bytes);
+}
+
+problem os65d_disk::data_of(int first, int last, std::vector<unsigned char>& bytes) {
+  std::vector<sector> found;
+  for (int number = first; number <= last; ++number) {
+    if (const problem p = sectors(number, found); p.kind != problem::none) return p;
+    const std::vector<unsigned char>& data = decoded_track(number).bytes;
+    for (const sector& s : found)
+      bytes.insert(bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(s.data),
+                   data.begin() + static_cast<std::ptrdiff_t>(s.data + s.size()));
+  }
+  return {};
 }
 
 problem os65d_disk::data_places(int first, int last, std::vector<byte_place>& places) {
@@ -278,13 +285,7 @@ problem os65d_volume::entry_file(const entry& e, std::vector<unsigned char>& byt
     if (const problem p = disk_.boot_bytes(bytes); p.kind != problem::none) return p;
     first = 1;
   }
-  std::vector<byte_place> places;
-  if (const problem p = disk_.data_places(first, e.last, places); p.kind != problem::none) {
-    return p;
-  }
-  for (const byte_place& at : places)
-    bytes.push_back(disk_.decoded_track(at.track).bytes[at.index]);
-  return {};
+  return disk_.data_of(first, e.last, bytes);
 }
 
 int os65d_volume::free_slot() {

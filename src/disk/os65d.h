@@ -104,6 +104,10 @@ class os65d_disk {
   // that many pages; the problem when the track cannot be read.
   problem boot_bytes(std::vector<unsigned char>& bytes);
 
+  // Appends to `bytes` the data of the sectors of tracks `first` to `last`, in order: the file
+  // on them. The problem of the first track that cannot be read.
+  problem data_of(int first, int last, std::vector<unsigned char>& bytes);
+
   // Where each data byte of the sectors of tracks `first` to `last` lies, in order: the
   // bytes of the file on them. The problem of the first track that cannot be read.
   problem data_places(int first, int last, std::vector<byte_place>& places);

@@ -87,13 +87,7 @@ problem picodos_volume::entry_program(const entry& e, std::optional<basic_progra
 
 problem picodos_volume::entry_file(const entry& e, std::vector<unsigned char>& bytes) {
   bytes.clear();
-  std::vector<byte_place> places;
-  if (const problem p = disk_.data_places(e.first, e.last, places); p.kind != problem::none) {
-    return p;
-  }
-  for (const byte_place& at : places)
-    bytes.push_back(disk_.decoded_track(at.track).bytes[at.index]);
-  return {};
+  return disk_.data_of(e.first, e.last, bytes);
 }
 
 }  // namespace brenvik::disk
