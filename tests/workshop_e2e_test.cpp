@@ -167,7 +167,7 @@ TEST_F(workshop_e2e, shared_tracks_and_exact_names) {
                   {"BIO", bcd(21), bcd(23)},
                   {"hello", bcd(14), bcd(14)},
                   {"HELLO", bcd(15), bcd(15)}});
-  disk.file(21, bytes_t(3 * 2048, 0x55));
+  disk.file(21, bytes_t(std::size_t{3} * 2048, 0x55));
   disk.file(14, hello_file);
   disk.file(15, dice_file);
   write_file(dir / "ov.65d", disk.flat());
@@ -235,7 +235,7 @@ TEST_F(workshop_e2e, a_check_reports_each_thing_wrong) {
                   {"NOBCD", 0x1F, 0x1F},
                   {"DIRECT", bcd(12), bcd(13)},
                   {"CUT", bcd(14), bcd(14)}});
-  disk.file(21, bytes_t(3 * 2048, 0x55));
+  disk.file(21, bytes_t(std::size_t{3} * 2048, 0x55));
   // CUT's chain: the line at $327F links to $3290 (17 bytes on), whose link leads back.
   bytes_t cut = basic_file(0x327E, image_of(0x327E, {{10, std::string(12, 'A')}, {20, "B"}}), 2048);
   cut[5 + 1 + 17] = 0x00;  // the second record's link: $3200, behind it

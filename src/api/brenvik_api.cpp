@@ -205,7 +205,7 @@ bool stores_into(disk::disk_store& store, const char* disk_name, const std::stri
   const auto made =
       tokenize_to_memory(listing, listing_name, typed, plan.version, plan.load_address, err);
   if (!made) return false;
-  const disk::write_problem p = store.store(name, plan, *made);
+  disk::write_problem p = store.store(name, plan, *made);
   if (p.kind == disk::write_problem::none) return true;
   report_write_problem(err, disk_name, name, plan.load_address, p);
   return false;

@@ -204,7 +204,7 @@ bool store_listing(const run_context& run, disk::disk_store& store, const std::s
   const std::optional<std::vector<unsigned char>> program =
       tokenize_to_memory(run, listing_path(input), plan.version, plan.load_address);
   if (!program) return false;
-  const disk::write_problem p = store.store(name, plan, *program);
+  disk::write_problem p = store.store(name, plan, *program);
   if (p.kind == disk::write_problem::none) return true;
   report_write_problem(run.err, disk_name, name, plan.load_address, p);
   return false;

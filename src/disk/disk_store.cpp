@@ -58,7 +58,7 @@ store_plan disk_store::plan(const std::string& name, int version,
 
 write_problem disk_store::store(const std::string& name, const store_plan& plan,
                                 std::span<const unsigned char> program) {
-  const write_problem p = writer_->store_program(name, plan.load_address, program);
+  write_problem p = writer_->store_program(name, plan.load_address, program);
   if (p.kind == write_problem::none) record(program, true);
   return p;
 }
@@ -71,13 +71,13 @@ void disk_store::record(std::span<const unsigned char> bytes, bool program) {
 }
 
 write_problem disk_store::put(const std::string& name, std::span<const unsigned char> data) {
-  const write_problem p = writer_->put_file(name, data);
+  write_problem p = writer_->put_file(name, data);
   if (p.kind == write_problem::none) record(data, false);
   return p;
 }
 
 write_problem disk_store::remove(const entry& e) {
-  const write_problem p = writer_->delete_entry(e);
+  write_problem p = writer_->delete_entry(e);
   // A file written earlier in the run and deleted now is no longer to be read back.
   if (p.kind == write_problem::none) {
     std::erase_if(written_, [&](const written_file& w) { return e.is_named_exactly(w.name); });
@@ -86,7 +86,7 @@ write_problem disk_store::remove(const entry& e) {
 }
 
 write_problem disk_store::rename(const entry& e, const std::string& name) {
-  const write_problem p = writer_->rename_entry(e, name);
+  write_problem p = writer_->rename_entry(e, name);
   if (p.kind == write_problem::none) {
     for (written_file& w : written_)
       if (e.is_named_exactly(w.name)) w.name = name;

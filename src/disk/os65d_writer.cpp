@@ -102,13 +102,13 @@ write_problem os65d_writer::store_program(const std::string& name, uint16_t load
 
   entry target;
   bool existing = false;
-  if (const write_problem p = target_entry(name, needed, target, existing);
+  if (write_problem p = target_entry(name, needed, target, existing);
       p.kind != write_problem::none) {
     return p;
   }
   int first = 0;
   int last = 0;
-  if (const write_problem p = file_tracks(target, first, last); p.kind != write_problem::none) {
+  if (write_problem p = file_tracks(target, first, last); p.kind != write_problem::none) {
     return p;
   }
   // Only the program's tracks are written: the entry's other tracks stay as they are,
@@ -161,14 +161,13 @@ write_problem os65d_writer::put_file(const std::string& name, std::span<const un
   entry target;
   bool existing = false;
   // An empty file still takes a track.
-  if (const write_problem p =
-          target_entry(name, std::max<std::size_t>(data.size(), 1), target, existing);
+  if (write_problem p = target_entry(name, std::max<std::size_t>(data.size(), 1), target, existing);
       p.kind != write_problem::none) {
     return p;
   }
   int first = 0;
   int last = 0;
-  if (const write_problem p = file_tracks(target, first, last); p.kind != write_problem::none) {
+  if (write_problem p = file_tracks(target, first, last); p.kind != write_problem::none) {
     return p;
   }
   std::vector<byte_place> places;

@@ -63,7 +63,7 @@ write_problem picodos_writer::check_program(const std::string& name,
 
 write_problem picodos_writer::store_program(const std::string& name, uint16_t load_address,
                                             std::span<const unsigned char> program) {
-  if (const write_problem p = check_program(name, load_address); p.kind != write_problem::none) {
+  if (write_problem p = check_program(name, load_address); p.kind != write_problem::none) {
     return p;
   }
   const int slot = disk_.slot_named(name) != 0 ? disk_.slot_named(name) : empty_slot();
