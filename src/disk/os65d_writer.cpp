@@ -106,11 +106,8 @@ write_problem os65d_writer::store_program(const std::string& name, uint16_t load
       p.kind != write_problem::none) {
     return p;
   }
-  int first = 0;
-  int last = 0;
-  if (write_problem p = file_tracks(target, first, last); p.kind != write_problem::none) {
-    return p;
-  }
+  const int first = target.first;
+  const int last = target.last;
   // Only the program's tracks are written: the entry's other tracks stay as they are,
   // whatever they hold.
   std::vector<byte_place> places;
@@ -143,9 +140,12 @@ write_problem os65d_writer::target_entry(const std::string& name, std::size_t si
   existing = found.has_value();
   if (found) {
     target = *found;
-    return {};
+  } else if (write_problem p = new_entry(name, size, target); p.kind != write_problem::none) {
+    return p;
   }
-  return new_entry(name, size, target);
+  int first = 0;
+  int last = 0;
+  return file_tracks(target, first, last);
 }
 
 void os65d_writer::write_new_entry(const entry& e) {
@@ -165,11 +165,8 @@ write_problem os65d_writer::put_file(const std::string& name, std::span<const un
       p.kind != write_problem::none) {
     return p;
   }
-  int first = 0;
-  int last = 0;
-  if (write_problem p = file_tracks(target, first, last); p.kind != write_problem::none) {
-    return p;
-  }
+  const int first = target.first;
+  const int last = target.last;
   std::vector<byte_place> places;
   if (const problem p = disk_.disk().data_places(first, last, places); p.kind != problem::none) {
     return {.kind = write_problem::entry_unreadable, .tracks = p};

@@ -44,7 +44,8 @@ class os65d_writer final : public disk_writer {
   write_problem rename_entry(const entry& e, const std::string& name) override;
 
  private:
-  // The entry `name` names, or a new one for a file of `size` bytes; `existing` says which.
+  // The entry `name` names, or a new one for a file of `size` bytes (`existing` says which),
+  // when a file may be written to its tracks (file_tracks).
   write_problem target_entry(const std::string& name, std::size_t size, entry& target,
                              bool& existing);
   // Writes the directory entry of a new file `e` (its slot, name and tracks).
