@@ -14,7 +14,7 @@ namespace {
 // `times` times over with the number counting up by `step` (0: the same line again).
 struct step {
   int number;
-  std::string text = "";
+  std::string text;
   bool erase = false;
   int times = 1;
   int step = 0;
