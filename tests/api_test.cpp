@@ -40,8 +40,6 @@ std::string stored_demo() {
 
 constexpr char chose_rom[] =
     "BASIC version not specified, so I chose OSI BASIC In ROM (C1/C2/C4)\r\n";
-constexpr char chose_os65d[] =
-    "BASIC version not specified, so I chose OSI OS65D v3.1 BASIC 5.25\" disk\r\n";
 
 struct api_case {
   const char* name;
