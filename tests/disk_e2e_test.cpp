@@ -131,7 +131,7 @@ TEST_F(disk_e2e, directory_and_programs_of_both_containers) {
     EXPECT_EQ(programs.status, 0) << name;
     EXPECT_EQ(programs.out, "10 PRINT\"HI\"\r\n20 END\r\n5 DISK!\"EX\"\r\n1 REM TANK\r\n") << name;
     // Only MOVED, at an address that is no row's, leaves the version to choose.
-    EXPECT_EQ(programs.err, name + ": entry MOVED:\r\n" + chose_os65d) << name;
+    EXPECT_EQ(programs.err, name + ": entry MOVED:\r\n" += chose_os65d) << name;
 
     const run_result named = run({"-w0", "-disk", name, "MOVED"});
     EXPECT_EQ(named.out, "5 SAVE!\"EX\"\r\n") << name;
