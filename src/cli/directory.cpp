@@ -13,7 +13,7 @@ std::string json_number(int value) {
 }
 
 std::string json_entry(disk::volume& disk, const disk::entry& e, int version) {
-  std::string name = e.name.substr(0, e.name.find_last_not_of(' ') + 1);
+  std::string name(disk::without_padding(e.name));
   std::string json = "{\"name\": " + json_string(name) + ", \"first\": " + json_number(e.first) +
                      ", \"last\": " + json_number(e.last);
   const disk::contents held = disk::entry_contents(disk, e);
@@ -40,7 +40,7 @@ std::string json_entry(disk::volume& disk, const disk::entry& e, int version) {
     json += ", \"overlaps\": [";
     for (std::size_t i = 0; i < others.size(); ++i) {
       const std::string& other = others[i].name;
-      json += (i == 0 ? "" : ", ") + json_string(other.substr(0, other.find_last_not_of(' ') + 1));
+      json += (i == 0 ? "" : ", ") + json_string(disk::without_padding(other));
     }
     json += "]";
   }
@@ -54,7 +54,7 @@ std::string contents_line(disk::volume& disk, const disk::entry& e) {
   for (std::size_t i = 0; i < others.size(); ++i) {
     const std::string& other = others[i].name;
     line += i == 0 ? message::overlaps_with : ", ";
-    line += shown_name(other.substr(0, other.find_last_not_of(' ') + 1));
+    line += shown_name(disk::without_padding(other));
   }
   return line;
 }

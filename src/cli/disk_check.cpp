@@ -16,10 +16,6 @@ namespace brenvik {
 
 namespace {
 
-std::string trimmed(const std::string& name) {
-  return name.substr(0, name.find_last_not_of(' ') + 1);
-}
-
 // One thing wrong: its kind for -json, the track and entry it is about, and its words.
 struct report_line {
   const char* kind;
@@ -56,7 +52,7 @@ report_line describe_track(const disk::finding& f) {
 
 report_line describe_finding(const disk::directory_finding& f) {
   using disk::directory_finding;
-  const std::string entry = shown_name(trimmed(f.entry));
+  const std::string entry = shown_name(disk::without_padding(f.entry));
   switch (f.kind) {
     case directory_finding::unreadable_directory:
       return {"directory", f.tracks.track, "",
@@ -71,7 +67,7 @@ report_line describe_finding(const disk::directory_finding& f) {
     case directory_finding::entries_overlap:
       return {"overlap", f.first, f.entry,
               format_message(message::check_overlap, entry.c_str(),
-                             shown_name(trimmed(f.other)).c_str(), f.first, f.last)};
+                             shown_name(disk::without_padding(f.other)).c_str(), f.first, f.last)};
     case directory_finding::broken_chain:
       return {"broken_chain", -1, f.entry,
               f.first < 0
@@ -109,7 +105,8 @@ std::string json_report(const char* disk_name, const char* dos,
     json += (i == 0 ? "\r\n  " : ",\r\n  ");
     json += "{\"kind\": \"" + std::string(line.kind) + "\", \"track\": " +
             (line.track < 0 ? std::string("null") : std::to_string(line.track)) + ", \"entry\": " +
-            (line.entry.empty() ? std::string("null") : json_string(trimmed(line.entry))) +
+            (line.entry.empty() ? std::string("null")
+                                : json_string(disk::without_padding(line.entry))) +
             ", \"text\": " + json_string(line.text) + "}";
   }
   return json + (lines.empty() ? "]}\r\n" : "\r\n]}\r\n");

@@ -54,7 +54,7 @@ int list_directory(const run_context& run, disk::volume& disk,
 outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry& entry,
                    bool only_basic) {
   // The name without the blanks that pad it to the directory's width.
-  const std::string name = shown_name(entry.name.substr(0, entry.name.find_last_not_of(' ') + 1));
+  const std::string name = shown_name(disk::without_padding(entry.name));
   const char* disk_name = run.options.disk_name->c_str();
   std::optional<disk::basic_program> found;
   std::vector<unsigned char> file;
@@ -92,7 +92,7 @@ outcome list_entry(const run_context& run, disk::volume& disk, const disk::entry
 // Writes an entry's bytes as the DOS loads them (-raw), to -o's file or its own file in -o's
 // folder.
 outcome write_raw_entry(const run_context& run, disk::volume& disk, const disk::entry& entry) {
-  const std::string name = shown_name(entry.name.substr(0, entry.name.find_last_not_of(' ') + 1));
+  const std::string name = shown_name(disk::without_padding(entry.name));
   const char* disk_name = run.options.disk_name->c_str();
   std::vector<unsigned char> file;
   if (const disk::problem p = disk.entry_file(entry, file); p.kind != disk::problem::none) {

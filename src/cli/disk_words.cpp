@@ -7,15 +7,6 @@ namespace brenvik {
 
 using disk::problem;
 
-namespace {
-
-// A directory name without the spaces that pad it.
-std::string_view trimmed(std::string_view name) {
-  return name.substr(0, name.find_last_not_of(' ') + 1);
-}
-
-}  // namespace
-
 std::string describe(const problem& p) {
   switch (p.kind) {
     case problem::no_track_header:
@@ -81,7 +72,7 @@ void report_write_problem(FILE* err, const char* disk_name, const std::string& n
       break;
     case write_problem::overlapping:
       report(err, message::entry_overlaps, disk_name, entry, p.first, p.last,
-             shown_name(trimmed(p.other)).c_str());
+             shown_name(disk::without_padding(p.other)).c_str());
       break;
     case write_problem::below_file:
       report(err, message::program_below_file, disk_name, entry, load_address);
@@ -112,7 +103,8 @@ void report_write_problem(FILE* err, const char* disk_name, const std::string& n
       report(err, message::no_empty_slot, disk_name, entry);
       break;
     case write_problem::name_taken:
-      report(err, message::name_taken, disk_name, entry, shown_name(trimmed(p.other)).c_str());
+      report(err, message::name_taken, disk_name, entry,
+             shown_name(disk::without_padding(p.other)).c_str());
       break;
     case write_problem::not_written:
       report(err, message::dos_keeps_no_names, disk_name, entry);

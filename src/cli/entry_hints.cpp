@@ -1,5 +1,6 @@
 #include "cli/entry_hints.h"
 
+#include "disk/volume.h"
 #include "messages.h"
 
 namespace brenvik {
@@ -18,7 +19,7 @@ std::string comparable(std::string_view name) {
 }
 
 std::string shown_without_padding(const std::string& name) {
-  return shown_name(name.substr(0, name.find_last_not_of(' ') + 1));
+  return shown_name(disk::without_padding(name));
 }
 
 }  // namespace

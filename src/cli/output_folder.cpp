@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/paths.h"
+#include "disk/volume.h"
 
 namespace brenvik {
 
@@ -40,7 +41,7 @@ std::string file_output_name(std::string_view input, std::string_view extension)
 }
 
 std::string entry_output_name(std::string_view entry_name, std::string_view extension) {
-  std::string_view name = entry_name.substr(0, entry_name.find_last_not_of(' ') + 1);
+  std::string_view name = disk::without_padding(entry_name);
   if (name.empty()) name = " ";
   std::string file;
   for (std::size_t i = 0; i < name.size(); ++i) {

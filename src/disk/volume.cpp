@@ -39,7 +39,7 @@ bool any_track_marked(image_bytes& image, const geometry& shape) {
 
 bool entry::is_named(std::string_view given) const {
   const auto key = [](std::string_view text) {
-    std::string upper(text.substr(0, text.find_last_not_of(' ') + 1));
+    std::string upper(without_padding(text));
     for (char& c : upper)
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return upper;
@@ -48,9 +48,7 @@ bool entry::is_named(std::string_view given) const {
 }
 
 bool entry::is_named_exactly(std::string_view given) const {
-  const auto trimmed = [](std::string_view text) {
-    return text.substr(0, text.find_last_not_of(' ') + 1);
-  };
+  const auto trimmed = [](std::string_view text) { return without_padding(text); };
   return trimmed(name) == trimmed(given);
 }
 
@@ -114,7 +112,7 @@ std::vector<entry> volume::find_entries(std::string_view given) {
   std::vector<entry> found;
   if (given.find_first_of("*?") == std::string_view::npos) return found;
   for (const entry& e : entries()) {
-    if (matches(given, std::string_view(e.name).substr(0, e.name.find_last_not_of(' ') + 1))) {
+    if (matches(given, without_padding(e.name))) {
       found.push_back(e);
     }
   }

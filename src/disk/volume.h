@@ -46,6 +46,11 @@ struct basic_program {
   std::size_t length = 0;
 };
 
+// A directory name without the spaces that pad it to its width ("DATA  " is "DATA").
+inline std::string_view without_padding(std::string_view name) {
+  return name.substr(0, name.find_last_not_of(' ') + 1);
+}
+
 // One used entry of a directory.
 struct entry {
   int slot = 0;        // its place in the directory
